@@ -1,0 +1,32 @@
+#pragma once
+#include <windows.h>
+
+namespace corvisk {
+
+// Owns a critical section for the lifetime of the object.
+class CriticalSection {
+ public:
+  CriticalSection() { InitializeCriticalSection(&section_); }
+  ~CriticalSection() { DeleteCriticalSection(&section_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  void Enter() { EnterCriticalSection(&section_); }
+  void Leave() { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+// Holds a critical section for the enclosing scope.
+class CriticalSectionGuard {
+ public:
+  explicit CriticalSectionGuard(CriticalSection& section) : section_(section) { section_.Enter(); }
+  ~CriticalSectionGuard() { section_.Leave(); }
+  CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+  CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+
+ private:
+  CriticalSection& section_;
+};
+
+}  // namespace corvisk
