@@ -37,12 +37,16 @@ CFaxProvider& RequireProvider() {
 // one the last error and the debugger output stay untouched.
 template <typename Result, typename Body>
 Result RunGuarded(const char* exceptionText, Result failure, Body&& body) {
+  // Unwinding an exception may itself change the last error.
+  const DWORD errorOnEntry = GetLastError();
   try {
     return body();
   } catch (...) {
     if (exceptionText) {
       OutputDebugStringA(exceptionText);
       SetLastError(kUnexpected);
+    } else {
+      SetLastError(errorOnEntry);
     }
     return failure;
   }

@@ -17,7 +17,9 @@ CT37ClientFaxItem::CT37ClientFaxItem(HANDLE completionPort, ULONG_PTR completion
 CT37ClientFaxItem::~CT37ClientFaxItem() = default;
 
 BOOL CT37ClientFaxItem::Send(FAX_SEND* /*send*/) {
-  // The send procedure is not built yet: every send ends as not implemented.
+  // The send procedure is not built yet: after its first abort checkpoint,
+  // every send ends as not implemented.
+  if (CheckAborted()) return FALSE;
   OnError(static_cast<DWORD>(E_NOTIMPL));
   return FALSE;
 }

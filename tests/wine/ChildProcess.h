@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+namespace corvisk::test {
+
+struct ChildResult {
+  unsigned long exitCode = 0;
+  std::string output;  // standard output and standard error, as written
+};
+
+// Runs a command line to its end and collects what it printed.
+ChildResult RunChild(const std::wstring& commandLine);
+// Folder of the running test program, with a trailing backslash.
+std::wstring ProgramFolder();
+
+}  // namespace corvisk::test

@@ -1,0 +1,56 @@
+#include "ProviderFixture.h"
+
+#include "ChildProcess.h"
+
+namespace corvisk::test {
+
+std::wstring ProviderPath() { return ProgramFolder() + L"CorviskFSP.dll"; }
+
+void ProviderTest::SetUp() {
+  testbed::CaptureDebugOutput();
+  host_ = std::make_unique<testbed::ProviderHost>(ProviderPath());
+  ASSERT_TRUE(host_->Loaded()) << "cannot load the provider, error " << GetLastError();
+  testbed::ClearCapture();
+}
+
+void ProviderTest::TearDown() {
+  if (started_) ShutDown();
+}
+
+void ProviderTest::StartService() {
+  ASSERT_TRUE(host_->Start());
+  started_ = true;
+  testbed::ClearCapture();
+}
+
+HANDLE ProviderTest::StartJob(ULONG_PTR key) {
+  HANDLE job = nullptr;
+  SetLastError(kUntouched);
+  EXPECT_TRUE(host_->FaxDevStartJob(0, testbed::kServiceDeviceId, &job, host_->Port(), key));
+  EXPECT_EQ(GetLastError(), 0u);
+  return job;
+}
+
+void ProviderTest::EndJob(HANDLE job) {
+  SetLastError(kUntouched);
+  EXPECT_TRUE(host_->FaxDevEndJob(job));
+  EXPECT_EQ(GetLastError(), 0u);
+}
+
+void ProviderTest::ShutDown() {
+  started_ = false;
+  EXPECT_EQ(host_->FaxDevShutdown(), S_OK);
+  host_->TakePackets();
+  EXPECT_EQ(testbed::LiveProviderBlocks(), 0u) << "provider blocks left on the service heap";
+  for (const std::string& fault : testbed::HeapFaults()) ADD_FAILURE() << fault;
+}
+
+FAX_SEND ProviderTest::SendFor(const wchar_t* number) {
+  FAX_SEND send{};
+  send.SizeOfStruct = sizeof send;
+  send.FileName = tiff_.data();
+  send.ReceiverNumber = const_cast<wchar_t*>(number);
+  return send;
+}
+
+}  // namespace corvisk::test
