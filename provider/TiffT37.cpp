@@ -1,0 +1,438 @@
+#include "provider/TiffT37.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+namespace corvisk {
+namespace {
+
+constexpr uint16_t kTagCompression = 259;
+constexpr uint16_t kTagStripOffsets = 273;
+constexpr uint16_t kTagOrientation = 274;
+constexpr uint16_t kTagRowsPerStrip = 278;
+constexpr uint16_t kTagStripByteCounts = 279;
+constexpr uint16_t kTagXResolution = 282;
+constexpr uint16_t kTagYResolution = 283;
+constexpr uint16_t kTagPlanarConfiguration = 284;
+constexpr uint16_t kTagDateTime = 306;  // the highest tag a T.37 page keeps
+
+constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeRational = 5;
+
+constexpr uint16_t kCompressionT4 = 3;
+constexpr uint32_t kT4TwoDimensional = 1;  // T4Options bit 0
+
+constexpr uint32_t kHeaderSize = 8;
+constexpr uint32_t kEntrySize = 12;
+constexpr uint64_t kMaxOffset = UINT32_MAX;
+
+uint16_t Load16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Load32(const unsigned char* p) { return Load16(p) | static_cast<uint32_t>(Load16(p + 2)) << 16; }
+void Store16(unsigned char* p, uint16_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+}
+void Store32(unsigned char* p, uint32_t v) {
+  Store16(p, static_cast<uint16_t>(v));
+  Store16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+struct Entry {
+  uint16_t tag = 0;
+  uint16_t type = 0;
+  uint32_t count = 0;
+  uint32_t value = 0;  // the value itself, or its offset when it does not fit
+};
+
+struct Directory {
+  uint32_t offset = 0;
+  std::vector<Entry> entries;
+  uint32_t next = 0;
+};
+
+Entry AddedShort(uint16_t tag) { return Entry{tag, kTypeShort, 1, 1}; }
+
+// Bytes per value of each TIFF 6.0 type (and the IFD type of TIFF/EP). The
+// signed and floating types count too: an out-of-line value of theirs that
+// stayed at its old offset would point into another page's data.
+uint32_t TypeWidth(uint16_t type) {
+  static constexpr uint8_t kWidths[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+  return type < sizeof kWidths ? kWidths[type] : 0;
+}
+
+// Zero for an unknown type: such an entry is copied as if its value were inline.
+uint64_t ValueSize(const Entry& entry) { return uint64_t{TypeWidth(entry.type)} * entry.count; }
+
+bool IsOutOfLine(const Entry& entry) { return ValueSize(entry) > 4; }
+
+// An inline value read at its type's width (a SHORT sits in the low half).
+uint32_t InlineValue(const Entry& entry) {
+  switch (TypeWidth(entry.type)) {
+    case 1: return entry.value & 0xFF;
+    case 2: return entry.value & 0xFFFF;
+    default: return entry.value;
+  }
+}
+
+const Entry* FindEntry(const Directory& directory, uint16_t tag) {
+  for (const Entry& entry : directory.entries) {
+    if (entry.tag == tag) return &entry;
+  }
+  return nullptr;
+}
+
+bool FitsInFile(const TiffFile& file, uint64_t offset, uint64_t size) {
+  return offset <= file.Size() && size <= file.Size() - offset;
+}
+
+std::vector<unsigned char> SerializeDirectory(const std::vector<Entry>& entries, uint32_t next) {
+  std::vector<unsigned char> block(2 + kEntrySize * entries.size() + 4);
+  Store16(block.data(), static_cast<uint16_t>(entries.size()));
+  unsigned char* p = block.data() + 2;
+  for (const Entry& entry : entries) {
+    Store16(p, entry.tag);
+    Store16(p + 2, entry.type);
+    Store32(p + 4, entry.count);
+    Store32(p + 8, entry.value);
+    p += kEntrySize;
+  }
+  Store32(p, next);
+  return block;
+}
+
+std::vector<Entry> ParseEntries(const unsigned char* p, uint16_t count) {
+  std::vector<Entry> entries(count);
+  for (Entry& entry : entries) {
+    entry = Entry{Load16(p), Load16(p + 2), Load32(p + 4), Load32(p + 8)};
+    p += kEntrySize;
+  }
+  return entries;
+}
+
+// Follows a document's directory chain the way libtiff reads untrusted files:
+// every directory must lie inside the file, none may be visited twice, and
+// the chain ends after kMaxDirectories at the latest.
+class DirectoryWalk {
+ public:
+  explicit DirectoryWalk(TiffFile& file) : file_(file) {}
+
+  TiffStatus Start();
+  bool Done() const { return next_ == 0; }
+  TiffStatus Next(Directory& directory);
+
+ private:
+  TiffStatus Visit(uint32_t offset);
+
+  TiffFile& file_;
+  uint32_t next_ = 0;
+  std::unordered_set<uint32_t> visited_;
+};
+
+// The byte-order mark is checked although only "II" files exist in practice:
+// a big-endian file read as little-endian would be rewritten into garbage.
+TiffStatus DirectoryWalk::Start() {
+  unsigned char header[kHeaderSize];
+  if (file_.Size() < kHeaderSize) return Fail(TiffFault::NotTiff);
+  if (TiffStatus status = file_.ReadAt(0, header, sizeof header); !status) return status;
+  if (header[0] == 'M' && header[1] == 'M') return Fail(TiffFault::BigEndian);
+  if (header[0] != 'I' || header[1] != 'I' || Load16(header + 2) != 42) return Fail(TiffFault::NotTiff);
+  next_ = Load32(header + 4);
+  return {};
+}
+
+TiffStatus DirectoryWalk::Visit(uint32_t offset) {
+  if (visited_.size() >= kMaxDirectories) return Fail(TiffFault::TooManyDirectories);
+  if (!visited_.insert(offset).second) return Fail(TiffFault::DirectoryLoop);
+  return {};
+}
+
+TiffStatus DirectoryWalk::Next(Directory& directory) {
+  if (TiffStatus status = Visit(next_); !status) return status;
+  unsigned char count[2];
+  if (!FitsInFile(file_, next_, sizeof count)) return Fail(TiffFault::BeyondEnd);
+  if (TiffStatus status = file_.ReadAt(next_, count, sizeof count); !status) return status;
+  const uint16_t n = Load16(count);
+  const uint64_t rest = uint64_t{kEntrySize} * n + 4;
+  if (!FitsInFile(file_, uint64_t{next_} + 2, rest)) return Fail(TiffFault::BeyondEnd);
+  std::vector<unsigned char> block(static_cast<size_t>(rest));
+  if (TiffStatus status = file_.ReadAt(uint64_t{next_} + 2, block.data(), block.size()); !status) return status;
+  directory.offset = next_;
+  directory.entries = ParseEntries(block.data(), n);
+  directory.next = next_ = Load32(block.data() + rest - 4);
+  return {};
+}
+
+// ---- ProcessTiffTags ----------------------------------------------------
+
+// On a two-dimensionally coded T.4 page, T4Options is the only record of the
+// coding; renaming it would make the page decode to garbage.
+bool CodesTwoDimensionally(const Directory& directory) {
+  const Entry* compression = FindEntry(directory, kTagCompression);
+  const Entry* options = FindEntry(directory, kTagT4Options);
+  return compression && options && InlineValue(*compression) == kCompressionT4 &&
+         (InlineValue(*options) & kT4TwoDimensional) != 0;
+}
+
+bool RetagDirectory(Directory& directory, uint16_t oldTag, uint16_t newTag) {
+  if (oldTag == kTagT4Options && CodesTwoDimensionally(directory)) return false;
+  bool changed = false;
+  for (Entry& entry : directory.entries) {
+    if (entry.tag != oldTag) continue;
+    entry.tag = newTag;
+    entry.value = 0;
+    changed = true;
+  }
+  return changed;
+}
+
+TiffStatus RetagFile(const FilePath& path, uint16_t oldTag, uint16_t newTag) {
+  TiffFile file;
+  if (TiffStatus status = file.Open(path, TiffFile::Access::ReadWrite); !status) return status;
+  DirectoryWalk walk(file);
+  if (TiffStatus status = walk.Start(); !status) return status;
+  Directory directory;
+  while (!walk.Done()) {
+    if (TiffStatus status = walk.Next(directory); !status) return status;
+    if (!RetagDirectory(directory, oldTag, newTag)) continue;
+    const std::vector<unsigned char> block = SerializeDirectory(directory.entries, directory.next);
+    if (TiffStatus status = file.WriteAt(directory.offset, block.data(), block.size()); !status) return status;
+  }
+  return file.Close();
+}
+
+// ---- RestructureTiffFile ------------------------------------------------
+
+// An out-of-line value of the result: copied from the source, or (for a
+// reduced resolution) written from the bytes held here.
+struct ValueCopy {
+  uint32_t sourceOffset = 0;
+  uint64_t size = 0;
+  bool replaced = false;
+  unsigned char bytes[8] = {};
+};
+
+// Everything needed to write one page of the result, worked out before any
+// byte of it is written.
+struct PagePlan {
+  std::vector<Entry> entries;
+  std::vector<ValueCopy> values;
+  uint32_t next = 0;
+  uint32_t stripSource = 0;
+  uint32_t stripLength = 0;
+  uint64_t end = 0;  // offset just past the page's image data
+};
+
+// The entries before the first tag above 306, with Orientation and
+// PlanarConfiguration added where missing so the tags stay in ascending order.
+std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
+  size_t kept = 0;
+  bool hasOrientation = false;
+  bool hasPlanar = false;
+  for (; kept < entries.size() && entries[kept].tag <= kTagDateTime; ++kept) {
+    hasOrientation |= entries[kept].tag == kTagOrientation;
+    hasPlanar |= entries[kept].tag == kTagPlanarConfiguration;
+  }
+  std::vector<Entry> result;
+  result.reserve(kept + 2);
+  for (size_t i = 0; i < kept; ++i) {
+    if (!hasOrientation && entries[i].tag > kTagOrientation) {
+      result.push_back(AddedShort(kTagOrientation));
+      hasOrientation = true;
+    }
+    if (!hasPlanar && entries[i].tag > kTagPlanarConfiguration) {
+      result.push_back(AddedShort(kTagPlanarConfiguration));
+      hasPlanar = true;
+    }
+    result.push_back(entries[i]);
+  }
+  if (!hasOrientation) result.push_back(AddedShort(kTagOrientation));
+  if (!hasPlanar) result.push_back(AddedShort(kTagPlanarConfiguration));
+  return result;
+}
+
+// The single value of a StripOffsets or StripByteCounts entry. Several values
+// mean several strips, which cannot be joined into one for coded fax data.
+TiffStatus ReadStripField(const Entry& entry, uint32_t& value) {
+  if (entry.count > 1) return Fail(TiffFault::MultipleStrips);
+  if (entry.count == 0 || (entry.type != kTypeShort && entry.type != kTypeLong)) return Fail(TiffFault::NoStrip);
+  value = InlineValue(entry);
+  return {};
+}
+
+TiffStatus FindStrip(const std::vector<Entry>& entries, PagePlan& plan) {
+  const Entry* offsets = nullptr;
+  const Entry* lengths = nullptr;
+  for (const Entry& entry : entries) {
+    if (entry.tag != kTagStripOffsets && entry.tag != kTagStripByteCounts) continue;
+    const Entry*& slot = entry.tag == kTagStripOffsets ? offsets : lengths;
+    if (slot) return Fail(TiffFault::MultipleStrips);
+    slot = &entry;
+  }
+  if (!offsets || !lengths) return Fail(TiffFault::NoStrip);
+  if (TiffStatus status = ReadStripField(*offsets, plan.stripSource); !status) return status;
+  return ReadStripField(*lengths, plan.stripLength);
+}
+
+// A resolution becomes an integer over 1. Signed division, truncating toward
+// zero; a zero denominator, and the one quotient that does not fit, stay as
+// they are.
+void ReduceRational(unsigned char* bytes) {
+  const auto numerator = static_cast<int32_t>(Load32(bytes));
+  const auto denominator = static_cast<int32_t>(Load32(bytes + 4));
+  if (denominator == 0 || denominator == 1) return;
+  if (numerator == INT32_MIN && denominator == -1) return;
+  Store32(bytes, static_cast<uint32_t>(numerator / denominator));
+  Store32(bytes + 4, 1);
+}
+
+bool IsResolution(const Entry& entry) {
+  return (entry.tag == kTagXResolution || entry.tag == kTagYResolution) && entry.type == kTypeRational &&
+         entry.count == 1;
+}
+
+TiffStatus CollectValue(TiffFile& source, const Entry& entry, ValueCopy& copy) {
+  copy.sourceOffset = entry.value;
+  copy.size = ValueSize(entry);
+  if (!FitsInFile(source, copy.sourceOffset, copy.size)) return Fail(TiffFault::BeyondEnd);
+  if (!IsResolution(entry)) return {};
+  if (TiffStatus status = source.ReadAt(copy.sourceOffset, copy.bytes, sizeof copy.bytes); !status) return status;
+  ReduceRational(copy.bytes);
+  copy.replaced = true;
+  return {};
+}
+
+// Gives every out-of-line value its place right after the directory at
+// `directoryAt`; returns through `end` where the values stop.
+TiffStatus PlaceValues(TiffFile& source, uint64_t directoryAt, PagePlan& plan, uint64_t& end) {
+  end = directoryAt + 2 + uint64_t{kEntrySize} * plan.entries.size() + 4;
+  for (Entry& entry : plan.entries) {
+    if (!IsOutOfLine(entry)) continue;
+    ValueCopy copy;
+    if (TiffStatus status = CollectValue(source, entry, copy); !status) return status;
+    entry.value = static_cast<uint32_t>(end);
+    end += copy.size;
+    plan.values.push_back(copy);
+  }
+  return {};
+}
+
+// The strip follows the values; a SHORT strip offset becomes a LONG, since
+// the new position may not fit in 16 bits. RowsPerStrip says "whole page in
+// one strip" (an out-of-line one keeps the offset of its moved value).
+void PlaceStrip(PagePlan& plan, uint64_t stripAt) {
+  for (Entry& entry : plan.entries) {
+    if (entry.tag == kTagRowsPerStrip && !IsOutOfLine(entry)) entry.value = 0xFFFFFFFF;
+    if (entry.tag != kTagStripOffsets) continue;
+    entry.type = kTypeLong;
+    entry.value = static_cast<uint32_t>(stripAt);
+  }
+}
+
+TiffStatus PlanPage(TiffFile& source, const Directory& directory, uint64_t at, PagePlan& plan) {
+  if (directory.entries.empty() || directory.entries.front().tag > kTagDateTime) return Fail(TiffFault::NoKeptEntry);
+  plan.entries = KeptEntries(directory.entries);
+  if (plan.entries.size() > UINT16_MAX) return Fail(TiffFault::TooManyEntries);
+  if (TiffStatus status = FindStrip(plan.entries, plan); !status) return status;
+  if (plan.stripLength == 0 || plan.stripSource == 0) return Fail(TiffFault::NoStrip);
+  if (!FitsInFile(source, plan.stripSource, plan.stripLength)) return Fail(TiffFault::BeyondEnd);
+  uint64_t stripAt = 0;
+  if (TiffStatus status = PlaceValues(source, at, plan, stripAt); !status) return status;
+  plan.end = stripAt + plan.stripLength;
+  if (plan.end > kMaxOffset) return Fail(TiffFault::TooLarge);
+  PlaceStrip(plan, stripAt);
+  plan.next = directory.next != 0 ? static_cast<uint32_t>(plan.end) : 0;
+  return {};
+}
+
+TiffStatus WritePage(ChunkWriter& writer, TiffFile& source, const PagePlan& plan) {
+  const std::vector<unsigned char> block = SerializeDirectory(plan.entries, plan.next);
+  if (TiffStatus status = writer.Append(block.data(), block.size()); !status) return status;
+  for (const ValueCopy& value : plan.values) {
+    const TiffStatus status = value.replaced ? writer.Append(value.bytes, sizeof value.bytes)
+                                             : writer.AppendFrom(source, value.sourceOffset, value.size);
+    if (!status) return status;
+  }
+  return writer.AppendFrom(source, plan.stripSource, plan.stripLength);
+}
+
+// A document without pages gets the header alone, saying so (offset 0).
+TiffStatus WriteHeader(ChunkWriter& writer, bool hasPages) {
+  unsigned char header[kHeaderSize] = {'I', 'I', 42, 0};
+  Store32(header + 4, hasPages ? kHeaderSize : 0);
+  return writer.Append(header, sizeof header);
+}
+
+TiffStatus RewriteFile(const FilePath& sourcePath, const FilePath& destinationPath) {
+  TiffFile source;
+  if (TiffStatus status = source.Open(sourcePath, TiffFile::Access::Read); !status) return status;
+  DirectoryWalk walk(source);
+  if (TiffStatus status = walk.Start(); !status) return status;
+  OutputFile output;
+  if (TiffStatus status = output.Create(destinationPath); !status) return status;
+  ChunkWriter writer(output.file());
+  if (TiffStatus status = WriteHeader(writer, !walk.Done()); !status) return status;
+  Directory directory;
+  while (!walk.Done()) {
+    if (TiffStatus status = walk.Next(directory); !status) return status;
+    PagePlan plan;
+    if (TiffStatus status = PlanPage(source, directory, writer.Position(), plan); !status) return status;
+    if (TiffStatus status = WritePage(writer, source, plan); !status) return status;
+  }
+  if (TiffStatus status = writer.Flush(); !status) return status;
+  return output.Keep();
+}
+
+TiffStatus CountDirectories(const FilePath& path, uint32_t& pages) {
+  TiffFile file;
+  if (TiffStatus status = file.Open(path, TiffFile::Access::Read); !status) return status;
+  DirectoryWalk walk(file);
+  if (TiffStatus status = walk.Start(); !status) return status;
+  Directory directory;
+  uint32_t counted = 0;
+  for (; !walk.Done(); ++counted) {
+    if (TiffStatus status = walk.Next(directory); !status) return status;
+  }
+  pages = counted;
+  return {};
+}
+
+}  // namespace
+
+// Renames every oldTag entry to newTag with value 0, in place, except where
+// that would destroy a page's record of its T.4 coding (see above).
+// Directories already written back keep their change if a later one fails.
+TiffStatus ProcessTiffTags(const FilePath& path, uint16_t oldTag, uint16_t newTag) {
+  try {
+    return RetagFile(path, oldTag, newTag);
+  } catch (const std::bad_alloc&) {
+    return Fail(TiffFault::OutOfMemory);
+  }
+}
+
+// Writes the T.37 layout: per page its directory (tags up to 306, with
+// Orientation and PlanarConfiguration, RowsPerStrip 0xFFFFFFFF, resolutions
+// over 1), its out-of-line values, then its single strip. Image data moves in
+// fixed-size chunks; the destination is removed again on any failure.
+TiffStatus RestructureTiffFile(const FilePath& source, const FilePath& destination) {
+  try {
+    return RewriteFile(source, destination);
+  } catch (const std::bad_alloc&) {
+    return Fail(TiffFault::OutOfMemory);
+  }
+}
+
+// Sets pages to the number of directories, 0 on any failure.
+TiffStatus CountTiffPages(const FilePath& path, uint32_t& pages) {
+  pages = 0;
+  try {
+    return CountDirectories(path, pages);
+  } catch (const std::bad_alloc&) {
+    return Fail(TiffFault::OutOfMemory);
+  }
+}
+
+}  // namespace corvisk
