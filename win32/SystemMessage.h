@@ -6,6 +6,5 @@
 namespace corvisk {
 
 std::string SystemMessageText(DWORD code);
-std::string StandardMessage(HRESULT hresult);
 
 }  // namespace corvisk
