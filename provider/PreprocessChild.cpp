@@ -2,12 +2,27 @@
 
 namespace corvisk {
 
-void PreprocessChild::Attach(const PROCESS_INFORMATION& process) {
+DWORD PreprocessChild::Start(std::string commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
   CriticalSectionGuard guard(lock_);
-  process_ = process;
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process_)) {
+    const DWORD error = GetLastError();
+    process_ = PROCESS_INFORMATION{};
+    return error;
+  }
+  return 0;
 }
 
-void PreprocessChild::Detach() {
+void PreprocessChild::WaitForExit() {
+  HANDLE process = nullptr;
+  {
+    CriticalSectionGuard guard(lock_);
+    process = process_.hProcess;
+  }
+  // Safe without the lock: only this thread closes the handle, below.
+  if (process) WaitForSingleObject(process, INFINITE);
   CriticalSectionGuard guard(lock_);
   if (process_.hThread) CloseHandle(process_.hThread);
   if (process_.hProcess) CloseHandle(process_.hProcess);

@@ -1,9 +1,12 @@
 #pragma once
 // The record of a job's running preprocessing command. The send thread
-// starts and waits for the child while an abort on another thread may
-// terminate it, so every use of the handles happens under the record's own
-// lock; no other lock is ever taken while it is held.
+// starts the child and waits for it while an abort on another thread may
+// terminate it, so the handles are only touched under the record's own lock
+// (a leaf lock: nothing else is taken while it is held) and only the send
+// thread closes them.
 #include <windows.h>
+
+#include <string>
 
 #include "win32/CriticalSection.h"
 
@@ -11,10 +14,12 @@ namespace corvisk {
 
 class PreprocessChild {
  public:
-  // Takes over the handles of a started child.
-  void Attach(const PROCESS_INFORMATION& process);
-  // Closes the handles and clears the record.
-  void Detach();
+  // Starts the command line; 0 or the system error. An abort that arrives
+  // meanwhile waits until the record holds the new process.
+  DWORD Start(std::string commandLine);
+  // Waits without time limit for the child to end, then closes its handles
+  // and clears the record.
+  void WaitForExit();
   // Ends a running child at once with exit code 0xFFFFFFFF.
   void Terminate();
 

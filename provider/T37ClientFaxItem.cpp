@@ -16,14 +16,6 @@ CT37ClientFaxItem::CT37ClientFaxItem(HANDLE completionPort, ULONG_PTR completion
 
 CT37ClientFaxItem::~CT37ClientFaxItem() = default;
 
-BOOL CT37ClientFaxItem::Send(FAX_SEND* /*send*/) {
-  // The send procedure is not built yet: after its first abort checkpoint,
-  // every send ends as not implemented.
-  if (CheckAborted()) return FALSE;
-  OnError(static_cast<DWORD>(E_NOTIMPL));
-  return FALSE;
-}
-
 BOOL CT37ClientFaxItem::Receive(FAX_RECEIVE* /*receive*/) {
   OnError(static_cast<DWORD>(E_UNEXPECTED));
   return FALSE;

@@ -1,6 +1,7 @@
 // The faxhost command that tests and the demo use to drive a send.
 #include "ChildProcess.h"
 #include "ProviderFixture.h"
+#include "SettingsKey.h"
 
 using namespace corvisk::test;
 
@@ -10,16 +11,18 @@ ChildResult RunFaxhost(const std::wstring& arguments) {
   return RunChild(L"\"" + ProgramFolder() + L"faxhost.exe\" " + arguments);
 }
 
-TEST(FaxhostCommand, PrintsPacketsResultAndDebuggerOutput) {
+TEST(FaxhostCommand, PrintsPacketsResultEventsAndDebuggerOutput) {
+  DeleteSettingsKey();
   const ChildResult result = RunFaxhost(L"send --tiff C:\\missing.tif --number 123");
   EXPECT_EQ(result.exitCode, 0u) << result.output;
   const std::string expectedStart =
       "packet status=0x20000000 error=0x00000000 pages=0 bytes=56\n"
-      "packet status=0x20000800 error=0x80004001 pages=0 bytes=56\n"
-      "result=0 lasterror=0x80004001\n"
+      "packet status=0x20000800 error=0x00000002 pages=0 bytes=56\n"
+      "result=0 lasterror=0x00000002\n"
+      "event type=1 id=100 text=CorviskFSP is not configured\n"
       "\r\nCorviskFSP - FaxDevInitialize\n";
   EXPECT_EQ(result.output.substr(0, expectedStart.size()), expectedStart);
-  EXPECT_NE(result.output.find("\r\nCorviskFSP - exit FAILED - 0x80004001 FaxDevSend\r\n"), std::string::npos);
+  EXPECT_NE(result.output.find("\r\nCorviskFSP - exit FAILED - 0x2 FaxDevSend\r\n"), std::string::npos);
 }
 
 TEST(FaxhostCommand, AbortAfterStopsTheJob) {

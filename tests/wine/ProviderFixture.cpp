@@ -6,6 +6,8 @@ namespace corvisk::test {
 
 std::wstring ProviderPath() { return ProgramFolder() + L"CorviskFSP.dll"; }
 
+std::wstring TestFax(const wchar_t* name) { return ProgramFolder() + L"..\\testdata\\" + name; }
+
 void ProviderTest::SetUp() {
   testbed::CaptureDebugOutput();
   host_ = std::make_unique<testbed::ProviderHost>(ProviderPath());

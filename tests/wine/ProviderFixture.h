@@ -37,5 +37,7 @@ class ProviderTest : public ::testing::Test {
 };
 
 std::wstring ProviderPath();
+// A fax document the build made for the tests.
+std::wstring TestFax(const wchar_t* name);
 
 }  // namespace corvisk::test
