@@ -47,14 +47,16 @@ class ScopedRemoval {
 int Retag(const FilePath& path) { return Report("retag", ProcessTiffTags(path, kTagT4Options, kTagT6Options)); }
 
 // What the provider sends: a working copy is retagged, then rewritten. As in
-// the provider, a failed retag is reported but does not stop the rewrite.
+// the provider, a failed retag does not stop the rewrite; it is reported only
+// when the rewrite succeeds, so a failure stays a single line.
 int Restructure(const FilePath& source, const FilePath& destination) {
   const FilePath work = WithSuffix(destination, ".work");
   if (TiffStatus status = CopyWholeFile(source, work); !status) return Report("restructure", status);
   ScopedRemoval removal(work);
-  if (TiffStatus status = ProcessTiffTags(work, kTagT4Options, kTagT6Options); !status)
-    PrintFailure("restructure (retag, continuing)", status);
-  return Report("restructure", RestructureTiffFile(work, destination));
+  const TiffStatus retagged = ProcessTiffTags(work, kTagT4Options, kTagT6Options);
+  if (TiffStatus status = RestructureTiffFile(work, destination); !status) return Report("restructure", status);
+  if (!retagged) PrintFailure("restructure: warning: retag", retagged);
+  return 0;
 }
 
 int Pages(const FilePath& path) {

@@ -1,5 +1,6 @@
 #include "provider/TiffT37.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -79,18 +80,20 @@ uint32_t InlineValue(const Entry& entry) {
 }
 
 const Entry* FindEntry(const Directory& directory, uint16_t tag) {
-  for (const Entry& entry : directory.entries) {
-    if (entry.tag == tag) return &entry;
-  }
-  return nullptr;
+  const auto found = std::find_if(directory.entries.begin(), directory.entries.end(),
+                                  [tag](const Entry& entry) { return entry.tag == tag; });
+  return found == directory.entries.end() ? nullptr : &*found;
 }
+
+// Entry count, entries and next-directory offset.
+uint64_t DirectorySize(size_t entries) { return 2 + uint64_t{kEntrySize} * entries + 4; }
 
 bool FitsInFile(const TiffFile& file, uint64_t offset, uint64_t size) {
   return offset <= file.Size() && size <= file.Size() - offset;
 }
 
 std::vector<unsigned char> SerializeDirectory(const std::vector<Entry>& entries, uint32_t next) {
-  std::vector<unsigned char> block(2 + kEntrySize * entries.size() + 4);
+  std::vector<unsigned char> block(static_cast<size_t>(DirectorySize(entries.size())));
   Store16(block.data(), static_cast<uint16_t>(entries.size()));
   unsigned char* p = block.data() + 2;
   for (const Entry& entry : entries) {
@@ -156,7 +159,7 @@ TiffStatus DirectoryWalk::Next(Directory& directory) {
   if (!FitsInFile(file_, next_, sizeof count)) return Fail(TiffFault::BeyondEnd);
   if (TiffStatus status = file_.ReadAt(next_, count, sizeof count); !status) return status;
   const uint16_t n = Load16(count);
-  const uint64_t rest = uint64_t{kEntrySize} * n + 4;
+  const uint64_t rest = DirectorySize(n) - 2;
   if (!FitsInFile(file_, uint64_t{next_} + 2, rest)) return Fail(TiffFault::BeyondEnd);
   std::vector<unsigned char> block(static_cast<size_t>(rest));
   if (TiffStatus status = file_.ReadAt(uint64_t{next_} + 2, block.data(), block.size()); !status) return status;
@@ -305,10 +308,9 @@ TiffStatus CollectValue(TiffFile& source, const Entry& entry, ValueCopy& copy) {
   return {};
 }
 
-// Gives every out-of-line value its place right after the directory at
-// `directoryAt`; returns through `end` where the values stop.
-TiffStatus PlaceValues(TiffFile& source, uint64_t directoryAt, PagePlan& plan, uint64_t& end) {
-  end = directoryAt + 2 + uint64_t{kEntrySize} * plan.entries.size() + 4;
+// Gives every out-of-line value its place, in entry order, from `end` on, and
+// moves `end` past them.
+TiffStatus PlaceValues(TiffFile& source, PagePlan& plan, uint64_t& end) {
   for (Entry& entry : plan.entries) {
     if (!IsOutOfLine(entry)) continue;
     ValueCopy copy;
@@ -339,8 +341,8 @@ TiffStatus PlanPage(TiffFile& source, const Directory& directory, uint64_t at, P
   if (TiffStatus status = FindStrip(plan.entries, plan); !status) return status;
   if (plan.stripLength == 0 || plan.stripSource == 0) return Fail(TiffFault::NoStrip);
   if (!FitsInFile(source, plan.stripSource, plan.stripLength)) return Fail(TiffFault::BeyondEnd);
-  uint64_t stripAt = 0;
-  if (TiffStatus status = PlaceValues(source, at, plan, stripAt); !status) return status;
+  uint64_t stripAt = at + DirectorySize(plan.entries.size());
+  if (TiffStatus status = PlaceValues(source, plan, stripAt); !status) return status;
   plan.end = stripAt + plan.stripLength;
   if (plan.end > kMaxOffset) return Fail(TiffFault::TooLarge);
   PlaceStrip(plan, stripAt);

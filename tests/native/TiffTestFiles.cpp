@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -110,15 +111,14 @@ void Put32(Bytes& bytes, size_t at, uint32_t value) {
 }
 
 const ReadEntry* ReadPage::Find(uint16_t tag) const {
-  for (const ReadEntry& entry : entries) {
-    if (entry.tag == tag) return &entry;
-  }
-  return nullptr;
+  const auto found =
+      std::find_if(entries.begin(), entries.end(), [tag](const ReadEntry& entry) { return entry.tag == tag; });
+  return found == entries.end() ? nullptr : &*found;
 }
 
 std::vector<uint16_t> ReadPage::Tags() const {
-  std::vector<uint16_t> tags;
-  for (const ReadEntry& entry : entries) tags.push_back(entry.tag);
+  std::vector<uint16_t> tags(entries.size());
+  std::transform(entries.begin(), entries.end(), tags.begin(), [](const ReadEntry& entry) { return entry.tag; });
   return tags;
 }
 
