@@ -1,0 +1,98 @@
+// The installer's commit action as the provider DLL exports it: the control
+// panel command line it starts, and its result when nothing can be started.
+// A control.exe of the test's own, in the current folder, is found before
+// the system's.
+#include <string>
+
+#include "ChildProcess.h"
+#include "ProviderFixture.h"
+#include "common/TextFormat.h"
+
+using namespace corvisk;
+using namespace corvisk::test;
+using namespace corvisk::testbed;
+
+namespace {
+
+using CustomActionFn = UINT(WINAPI*)(unsigned long install);
+
+constexpr DWORD kRecordWaitMs = 10000;
+
+class CustomActionTest : public ProviderTest {
+ protected:
+  void SetUp() override {
+    ProviderTest::SetUp();
+    if (HasFatalFailure()) return;
+    commit_ = reinterpret_cast<CustomActionFn>(
+        reinterpret_cast<void*>(GetProcAddress(Host().Module(), "CustomActionCommit")));
+    ASSERT_NE(commit_, nullptr);
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = temp + FormatWide(L"corvisk-action-%lu\\", GetCurrentProcessId());
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    wchar_t current[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, current);
+    previousFolder_ = current;
+    ASSERT_TRUE(SetCurrentDirectoryW(folder_.c_str()));
+  }
+
+  void TearDown() override {
+    SetCurrentDirectoryW(previousFolder_.c_str());
+    SetEnvironmentVariableW(L"CORVISK_RECORD_FILE", nullptr);
+    for (const wchar_t* name : {L"control.exe", L"command.txt"}) DeleteFileW((folder_ + name).c_str());
+    RemoveDirectoryW(folder_.c_str());
+    ProviderTest::TearDown();
+  }
+
+  static std::wstring FormatWide(const wchar_t* format, unsigned long value) {
+    wchar_t text[64];
+    wsprintfW(text, format, value);
+    return text;
+  }
+
+  // The command line the stand-in control.exe recorded, once it has run.
+  std::string WaitForRecordedCommandLine() {
+    const std::wstring record = folder_ + L"command.txt";
+    for (DWORD waited = 0; waited < kRecordWaitMs; waited += 50) {
+      HANDLE file = CreateFileW(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file != INVALID_HANDLE_VALUE) {
+        char text[512];
+        DWORD read = 0;
+        ReadFile(file, text, sizeof text, &read, nullptr);
+        CloseHandle(file);
+        return std::string(text, read);
+      }
+      Sleep(50);
+    }
+    return "(control.exe never ran)";
+  }
+
+  CustomActionFn commit_ = nullptr;
+  std::wstring folder_;
+  std::wstring previousFolder_;
+};
+
+TEST_F(CustomActionTest, StartsTheControlPanelWithItsOwnProcessId) {
+  ASSERT_TRUE(CopyFileW((ProgramFolder() + L"record_command_line.exe").c_str(), (folder_ + L"control.exe").c_str(),
+                        FALSE));
+  SetEnvironmentVariableW(L"CORVISK_RECORD_FILE", (folder_ + L"command.txt").c_str());
+  SetLastError(kUntouched);
+  EXPECT_EQ(commit_(0), 0u);
+  EXPECT_EQ(WaitForRecordedCommandLine(),
+            FormatText("control.exe CorviskFSPCPL.cpl %lu _CA_", static_cast<unsigned long>(GetCurrentProcessId())));
+  EXPECT_EQ(DebugText(), "");
+}
+
+// A control.exe that is no program: the start fails, the action does not.
+TEST_F(CustomActionTest, SucceedsWhenTheControlPanelCannotBeStarted) {
+  HANDLE file = CreateFileW((folder_ + L"control.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, "not a program", 13, &written, nullptr);
+  CloseHandle(file);
+  SetLastError(kUntouched);
+  EXPECT_EQ(commit_(0), 0u);
+  EXPECT_EQ(DebugText(), "CustomActionCommit failed.\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+#pragma once
+// What the registration tests read and change in the shared Wine prefix: the
+// keys self-registration writes, the "Fax" stand-in service and the winfax.dll
+// stand-in in the system folder. Every change has its way back, and the
+// fixtures take it, because other tests share the prefix.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace corvisk::test {
+
+inline constexpr wchar_t kFaxProviderKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
+inline constexpr wchar_t kEventSourceKey[] =
+    L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
+inline constexpr wchar_t kControlPanelKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
+    L"{305CA226-D286-468e-B848-2B2E8E697B74} 2";
+inline constexpr wchar_t kAppletValue[] = L"%SystemRoot%\\system32\\CorviskFSPCPL.cpl";
+
+// Values of HKEY_LOCAL_MACHINE keys; nothing when the key or value is missing.
+bool KeyExists(const wchar_t* path);
+std::optional<DWORD> ReadDword(const wchar_t* path, const wchar_t* name);
+struct TextValue {
+  DWORD type = REG_NONE;
+  std::wstring text;
+};
+std::optional<TextValue> ReadText(const wchar_t* path, const wchar_t* name);
+
+// Removes whatever registration of the provider is in the registry.
+void RemoveRegistration();
+
+// Runs a command line to its end with every standard handle on NUL and
+// returns its exit code (~0 when it cannot start). For Windows programs such
+// as regsvr32: the first one to need the desktop makes Wine start the desktop
+// process with its standard error, which would then hold a capture pipe open
+// for as long as the prefix lives.
+unsigned long RunWithoutOutput(const std::wstring& commandLine);
+
+// The system's message text for an error, as the provider's traces carry it.
+std::string SystemText(DWORD error);
+
+// The "Fax" service of the service manager. Its resting state is the one
+// testbed/register-standins leaves: present, stopped, started on demand.
+namespace fax_service {
+inline constexpr DWORD kMissing = 0;
+// The current state (SERVICE_RUNNING, ...), or kMissing.
+DWORD State();
+// Starts it, with one argument when given, and waits until it runs.
+bool Start(const wchar_t* argument = nullptr);
+bool WaitForState(DWORD state);
+// Asks it to stop and waits until it has.
+bool Stop();
+bool SetStartType(DWORD startType);
+// Stops it and removes it from the service manager.
+bool Delete();
+// Brings back the resting state from any state a test left.
+void Restore();
+// Makes a service started with "refuse-stop" accept stop requests again.
+bool AllowStop();
+}  // namespace fax_service
+
+// Takes the winfax.dll stand-in out of the system folder for its lifetime,
+// optionally putting another file in its place.
+class WinFaxSwap {
+ public:
+  explicit WinFaxSwap(const std::wstring& replacement = std::wstring());
+  WinFaxSwap(const WinFaxSwap&) = delete;
+  WinFaxSwap& operator=(const WinFaxSwap&) = delete;
+  ~WinFaxSwap();
+  bool Done() const { return done_; }
+
+ private:
+  bool done_ = false;
+};
+
+}  // namespace corvisk::test
