@@ -4,22 +4,15 @@
 // an exception out; a result other than 0 comes with a diagnostic text.
 #include <windows.h>
 
-#include <string>
+#include "jobdetails/JobDetails.h"
 
 namespace corvisk {
 
 inline constexpr DWORD kLookupDeviceId = 0x77000000;
 
-struct JobDetails {
-  std::string jobId;
-  std::string email;
-  std::string diagnostic;
-};
-
-// Asks the fax service's own COM server, in this process.
-HRESULT GetJobID(DWORD deviceId, JobDetails& details);
-// Asks the QuendrySuppDetails server, which runs under an account with
-// rights to the fax service.
-HRESULT GetSuppJobDetails(DWORD deviceId, JobDetails& details);
+// GetJobID (jobdetails/) asks the fax service's own COM server, in this
+// process. This one asks the QuendrySuppDetails server, which runs under an
+// account with rights to the fax service.
+HRESULT GetSuppJobDetails(DWORD deviceId, JobDetails& details) noexcept;
 
 }  // namespace corvisk

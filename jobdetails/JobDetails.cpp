@@ -1,0 +1,184 @@
+#include "jobdetails/JobDetails.h"
+
+#include <utility>
+
+#include "platform/FaxComEx.h"
+#include "provider/PlatformVersion.h"
+#include "win32/AnsiText.h"
+#include "win32/ComCreate.h"
+#include "win32/ErrorInfo.h"
+#include "win32/ReturnIfFailed.h"
+#include "win32/Variant.h"
+
+namespace corvisk {
+
+namespace {
+
+using namespace faxcomex;
+
+constexpr char kDeviceZeroTrace[] = "GetJobID() called with device id == 0\r\n";
+constexpr char kFailedText[] = "Failed in GetJobID";
+constexpr char kUnexpectedText[] = "Failed in GetJobID - unexpected exception\r\n";
+constexpr char kEmailFailedText[] = "Failed to obtain email address in GetJobID - unexpected exception";
+
+// Passes a call's result on; a failure also keeps the description that the
+// called object left, as a COM error carries it.
+class CallCheck {
+ public:
+  template <typename T>
+  HRESULT operator()(HRESULT result, T* object) {
+    if (FAILED(result)) description_ = RichErrorDescription(object, __uuidof(T));
+    return result;
+  }
+  const std::string& Description() const { return description_; }
+
+ private:
+  std::string description_;
+};
+
+// A call that succeeds but hands out no object fails as a call through the
+// null pointer would.
+template <typename T>
+HRESULT NotNull(const com_ptr<T>& object) {
+  return object ? S_OK : E_POINTER;
+}
+
+std::string ReadText(const unique_bstr& text) { return ToAnsi(text.get(), static_cast<int>(text.length())); }
+
+// The local fax server, created from its ProgID and connected.
+HRESULT ConnectToFaxServer(com_ptr<IFaxServer>& server, CallCheck& check) {
+  CLSID clsid;
+  CORVISK_RETURN_IF_FAILED(CLSIDFromProgID(kFaxServerProgId, &clsid));
+  CORVISK_RETURN_IF_FAILED(CreateRunningObject(clsid, __uuidof(IFaxServer), server.put_void()));
+  const unique_bstr localServer(SysAllocString(L""));
+  if (!localServer) return E_OUTOFMEMORY;
+  return check(server->Connect(localServer.get()), server.get());
+}
+
+HRESULT ListOutgoingJobs(IFaxServer* server, com_ptr<IFaxOutgoingJobs>& jobs, CallCheck& check) {
+  com_ptr<IFaxFolders> folders;
+  CORVISK_RETURN_IF_FAILED(check(server->get_Folders(folders.put()), server));
+  CORVISK_RETURN_IF_FAILED(NotNull(folders));
+  com_ptr<IFaxOutgoingQueue> queue;
+  CORVISK_RETURN_IF_FAILED(check(folders->get_OutgoingQueue(queue.put()), folders.get()));
+  CORVISK_RETURN_IF_FAILED(NotNull(queue));
+  CORVISK_RETURN_IF_FAILED(check(queue->GetJobs(jobs.put()), queue.get()));
+  return NotNull(jobs);
+}
+
+HRESULT IsInProgressOn(IFaxOutgoingJob* job, long deviceId, bool& matches, CallCheck& check) {
+  long jobDevice = 0;
+  CORVISK_RETURN_IF_FAILED(check(job->get_DeviceId(&jobDevice), job));
+  FAX_JOB_STATUS_ENUM status{};
+  CORVISK_RETURN_IF_FAILED(check(job->get_Status(&status), job));
+  matches = jobDevice == deviceId && (status & fjsINPROGRESS) != 0;
+  return S_OK;
+}
+
+// The first job in the queue's order that the device is sending; none when
+// no job matches.
+HRESULT FindInProgressJob(IFaxOutgoingJobs* jobs, long deviceId, com_ptr<IFaxOutgoingJob>& found,
+                          CallCheck& check) {
+  long count = 0;
+  CORVISK_RETURN_IF_FAILED(check(jobs->get_Count(&count), jobs));
+  for (long index = 1; index <= count; ++index) {
+    com_ptr<IFaxOutgoingJob> job;
+    CORVISK_RETURN_IF_FAILED(check(jobs->get_Item(unique_variant::FromLong(index).get(), job.put()), jobs));
+    CORVISK_RETURN_IF_FAILED(NotNull(job));
+    bool matches = false;
+    CORVISK_RETURN_IF_FAILED(IsInProgressOn(job.get(), deviceId, matches, check));
+    if (matches) {
+      found = std::move(job);
+      return S_OK;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT FindJobWithId(long deviceId, com_ptr<IFaxOutgoingJob>& job, std::string& jobId, CallCheck& check) {
+  com_ptr<IFaxServer> server;
+  CORVISK_RETURN_IF_FAILED(ConnectToFaxServer(server, check));
+  com_ptr<IFaxOutgoingJobs> jobs;
+  CORVISK_RETURN_IF_FAILED(ListOutgoingJobs(server.get(), jobs, check));
+  CORVISK_RETURN_IF_FAILED(FindInProgressJob(jobs.get(), deviceId, job, check));
+  if (!job) return S_OK;
+  unique_bstr id;
+  CORVISK_RETURN_IF_FAILED(check(job->get_Id(id.put()), job.get()));
+  jobId = ReadText(id);
+  return S_OK;
+}
+
+HRESULT ReadEmail(IFaxSender* sender, std::string& email) {
+  unique_bstr text;
+  CORVISK_RETURN_IF_FAILED(sender->get_Email(text.put()));
+  email = ReadText(text);
+  return S_OK;
+}
+
+// The sender's own address, or the default sender's when it has none.
+HRESULT ReadSenderEmail(IFaxOutgoingJob* job, std::string& email) {
+  com_ptr<IFaxSender> sender;
+  CORVISK_RETURN_IF_FAILED(job->get_Sender(sender.put()));
+  CORVISK_RETURN_IF_FAILED(NotNull(sender));
+  CORVISK_RETURN_IF_FAILED(ReadEmail(sender.get(), email));
+  if (!email.empty()) return S_OK;
+  CORVISK_RETURN_IF_FAILED(sender->LoadDefaultSender());
+  return ReadEmail(sender.get(), email);
+}
+
+bool IsServer52OrLater() {
+  const PlatformVersion version = QueryPlatformVersion();
+  return version.IsServer() && version.AtLeast(5, 2);
+}
+
+// A failure here costs only the address: the job's id stays, the lookup
+// succeeds, and only server editions say why the address is missing.
+void AddSenderEmail(IFaxOutgoingJob* job, JobDetails& details) {
+  bool failed = true;
+  try {
+    failed = FAILED(ReadSenderEmail(job, details.email));
+  } catch (...) {
+  }
+  if (failed && IsServer52OrLater()) details.diagnostic = kEmailFailedText;
+}
+
+HRESULT LookUpJob(DWORD deviceId, JobDetails& details) {
+  details.jobId.clear();
+  details.email.clear();
+  details.diagnostic.clear();
+  // The device sits in the identifier's upper half, as its prefix.
+  const long device = static_cast<long>(deviceId >> 16);
+  if (device == 0) OutputDebugStringA(kDeviceZeroTrace);
+  CallCheck check;
+  com_ptr<IFaxOutgoingJob> job;
+  const HRESULT result = FindJobWithId(device, job, details.jobId, check);
+  if (FAILED(result)) {
+    details.diagnostic = kFailedText;
+    if (!check.Description().empty()) details.diagnostic += " : " + check.Description();
+    details.diagnostic += "\r\n";
+    return result;
+  }
+  if (job) AddSenderEmail(job.get(), details);
+  return S_OK;
+}
+
+}  // namespace
+
+// Finds the job that the device (its identifier's upper 16 bits) is
+// sending and reads its id and sender address. Returns 0 whenever the
+// search ran, also when no job matched; otherwise the failed call's HRESULT
+// with a diagnostic text. The calling thread has initialised COM.
+HRESULT GetJobID(DWORD deviceId, JobDetails& details) noexcept {
+  try {
+    return LookUpJob(deviceId, details);
+  } catch (...) {
+    try {
+      details.diagnostic = kUnexpectedText;
+    } catch (...) {
+      details.diagnostic.clear();
+    }
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace corvisk
