@@ -24,8 +24,8 @@ namespace {
 constexpr wchar_t kDeviceProvider[] = L"CorviskFSP";
 constexpr wchar_t kFriendlyName[] = L"Corvisk FSP";
 constexpr wchar_t kTelephonyProvider[] = L"";
-constexpr char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
-constexpr char kFaxProviderKey[] = "SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
+constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
+constexpr wchar_t kFaxProviderKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
 constexpr wchar_t kControlPanelKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
     L"{305CA226-D286-468e-B848-2B2E8E697B74} 2";
@@ -78,16 +78,7 @@ void TraceError(DWORD code, const char* what, const char* prefix, const char* su
   OutputDebugStringA(suffix);
 }
 
-unique_hkey CreateKeyA(const char* path) {
-  unique_hkey key;
-  char noClass[] = "";
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      key.put(), nullptr) != ERROR_SUCCESS)
-    return unique_hkey();
-  return key;
-}
-
-unique_hkey CreateKeyW(const wchar_t* path) {
+unique_hkey CreateKey(const wchar_t* path) {
   unique_hkey key;
   wchar_t noClass[] = L"";
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
@@ -103,9 +94,9 @@ bool SetDword(HKEY key, const wchar_t* name, DWORD value) {
 
 // Deletes a key of HKEY_LOCAL_MACHINE with everything below it, trying a
 // second time if the first attempt fails; returns the last attempt's error.
-DWORD DeleteKeyTwice(const char* path) {
-  const DWORD error = SHDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-  return error == ERROR_SUCCESS ? error : SHDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+DWORD DeleteKeyTwice(const wchar_t* path) {
+  const DWORD error = SHDeleteKeyW(HKEY_LOCAL_MACHINE, path);
+  return error == ERROR_SUCCESS ? error : SHDeleteKeyW(HKEY_LOCAL_MACHINE, path);
 }
 
 // Asks the fax service to stop, so that it loads the provider as now
@@ -144,10 +135,11 @@ HRESULT GetProviderPath(wchar_t (&path)[MAX_PATH]) {
 // The event source of the provider's event-log reports: its messages come
 // from this DLL.
 void InstallEventSource(const wchar_t* dllPath) {
-  const unique_hkey key = CreateKeyA(kEventSourceKey);
+  const unique_hkey key = CreateKey(kEventSourceKey);
   if (!key) {
     OutputDebugStringA(
-        "Failed to create registry key HLM\\SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP\r\n");
+        "Failed to create registry key "
+        "HLM\\SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP\r\n");
     return;
   }
   const DWORD bytes = static_cast<DWORD>((std::wcslen(dllPath) + 1) * sizeof(wchar_t));
@@ -160,7 +152,7 @@ void InstallEventSource(const wchar_t* dllPath) {
 
 // Files the control panel applet under its category (platforms from 5.1 on).
 void FileAppletCategory() {
-  const unique_hkey key = CreateKeyW(kControlPanelKey);
+  const unique_hkey key = CreateKey(kControlPanelKey);
   if (!key) {
     OutputDebugStringW(L"Failed to create reg key for CorviskFSPCPL.cpl\r\n");
     return;

@@ -25,7 +25,8 @@ void ReportState(DWORD state) {
   SERVICE_STATUS status{};
   status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   status.dwCurrentState = state;
-  if (state == SERVICE_RUNNING && g_acceptStop) status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+  if (state == SERVICE_RUNNING && g_acceptStop)
+    status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
   SetServiceStatus(g_statusHandle, &status);
 }
 

@@ -237,4 +237,52 @@ TEST_F(RegistrationTest, ServiceRefusingToStopIsTraced) {
   EXPECT_EQ(fax_service::State(), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
+
+// A copy of the provider whose full path is longer than MAX_PATH characters.
+class LongPathCopy {
+ public:
+  LongPathCopy() {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = L"\\\\?\\" + std::wstring(temp) + L"corvisk-" + std::wstring(120, L'a');
+    nested_ = folder_ + L"\\" + std::wstring(120, L'b');
+    path_ = nested_ + L"\\CorviskFSP.dll";
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    CreateDirectoryW(nested_.c_str(), nullptr);
+    copied_ = CopyFileW(ProviderPath().c_str(), path_.c_str(), FALSE);
+  }
+  ~LongPathCopy() {
+    DeleteFileW(path_.c_str());
+    RemoveDirectoryW(nested_.c_str());
+    RemoveDirectoryW(folder_.c_str());
+  }
+  bool Copied() const { return copied_; }
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  std::wstring folder_, nested_, path_;
+  bool copied_ = false;
+};
+
+// Regression: a module path cut at MAX_PATH characters was registered as the
+// provider's image and event message file.
+TEST(RegistrationPathTest, ModulePathLongerThanMaxPathIsRefused) {
+  CaptureDebugOutput();
+  RemoveRegistration();
+  LongPathCopy copy;
+  ASSERT_TRUE(copy.Copied());
+  {
+    ProviderHost host(copy.Path());
+    ASSERT_TRUE(host.Loaded()) << GetLastError();
+    const auto registerServer = reinterpret_cast<RegistrationFn>(
+        reinterpret_cast<void*>(GetProcAddress(host.Module(), "DllRegisterServer")));
+    ClearCapture();
+    EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(DebugText(), "CorviskFSP - DllRegisterServer()\r\n");
+  }
+  EXPECT_FALSE(KeyExists(kFaxProviderKey));
+  EXPECT_FALSE(KeyExists(kEventSourceKey));
+  RemoveRegistration();
+}
+
 }  // namespace
