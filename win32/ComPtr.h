@@ -54,6 +54,7 @@ class unique_bstr {
   ~unique_bstr() { reset(); }
 
   BSTR get() const { return value_; }
+  explicit operator bool() const { return value_ != nullptr; }
   UINT length() const { return value_ ? SysStringLen(value_) : 0; }
   void reset(BSTR value = nullptr) {
     if (value_) SysFreeString(value_);

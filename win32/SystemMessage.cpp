@@ -1,5 +1,6 @@
 #include "win32/SystemMessage.h"
 
+#include "common/ComErrorText.h"
 #include "win32/Handles.h"
 
 namespace corvisk {
@@ -13,6 +14,14 @@ std::string SystemMessageText(DWORD code) {
                                       reinterpret_cast<char*>(&text), 0, nullptr);
   const unique_hlocal owner(text);
   return length && text ? std::string(text, length) : std::string();
+}
+
+// The standard message for an HRESULT: the system's text without its closing
+// "\r\n", or the fallback text when the system has none.
+std::string StandardMessage(HRESULT hresult) {
+  const std::string text = SystemMessageText(static_cast<DWORD>(hresult));
+  const uint32_t code = static_cast<uint32_t>(hresult);
+  return text.empty() ? FallbackErrorMessage(code) : WithoutTrailingLineBreak(text);
 }
 
 }  // namespace corvisk

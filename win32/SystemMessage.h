@@ -6,5 +6,6 @@
 namespace corvisk {
 
 std::string SystemMessageText(DWORD code);
+std::string StandardMessage(HRESULT hresult);
 
 }  // namespace corvisk

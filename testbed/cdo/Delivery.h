@@ -1,0 +1,15 @@
+#pragma once
+// Hands a composed message to the transport its configuration names: the
+// pickup directory or an SMTP server.
+#include <string>
+
+#include "FieldCollection.h"
+#include "RichError.h"
+#include "SmtpClient.h"
+
+namespace corvisk::cdo_standin {
+
+Outcome DeliverMail(const CFieldCollection& configuration, const SmtpEnvelope& envelope, const std::string& text);
+std::string UniqueName();
+
+}  // namespace corvisk::cdo_standin

@@ -1,0 +1,184 @@
+#!/usr/bin/python3
+"""A stand-in for the T.37 gateway's mail server, for tests and the demo.
+
+Runs aiosmtpd (Debian's python3-aiosmtpd; start it with /usr/bin/python3) on
+one port and stores every message it accepts in a mailbox folder:
+
+  NNNN.eml           the message data exactly as received
+  NNNN.parts/NAME    each attachment, decoded, under its file name
+  NNNN.body          the first text/plain part that is no attachment, decoded
+  NNNN.txt           a summary, written last (its presence means complete):
+                       mail-from: ADDRESS
+                       rcpt-to: ADDRESS            (one line per recipient)
+                       auth-login: NAME            (empty when anonymous)
+                       header: NAME: VALUE         (one line per header field)
+                       attachment: NAME TYPE SIZE  (one line per attachment)
+
+The files are written before the server answers the end of DATA, so a client
+that has its "250" finds them in place.
+
+Behaviours, one per flag, for the failures a client must survive:
+  --accept-login USER:PASSWORD   AUTH LOGIN with these credentials succeeds,
+                                 any other gets "535"; anonymous mail is still
+                                 accepted unless --require-auth is given
+  --require-auth                 MAIL before a successful AUTH gets "530"
+  --reject-recipient ADDRESS     RCPT TO that address gets "550" (repeatable)
+  --drop-in-data                 the connection is closed after the first
+                                 line of message data
+  --silent                       connections are accepted and never answered
+
+The bound port goes to --port-file (written once the server listens), so
+--port 0 picks a free one.
+"""
+
+import argparse
+import asyncio
+import email
+import email.policy
+import os
+import signal
+import sys
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file", help="file that receives the bound port number")
+    parser.add_argument("--mailbox", help="folder for received messages (required unless --silent)")
+    parser.add_argument("--accept-login", metavar="USER:PASSWORD")
+    parser.add_argument("--require-auth", action="store_true")
+    parser.add_argument("--reject-recipient", action="append", default=[], metavar="ADDRESS")
+    parser.add_argument("--drop-in-data", action="store_true")
+    parser.add_argument("--silent", action="store_true")
+    arguments = parser.parse_args(argv)
+    if not arguments.silent and not arguments.mailbox:
+        parser.error("--mailbox is required")
+    if arguments.accept_login is not None and ":" not in arguments.accept_login:
+        parser.error("--accept-login takes USER:PASSWORD")
+    return arguments
+
+
+def write_atomically(path, data):
+    temporary = path + ".tmp"
+    with open(temporary, "wb") as stream:
+        stream.write(data)
+    os.replace(temporary, path)
+
+
+class Mailbox:
+    """Stores accepted messages as numbered files; see the module text."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        numbers = [int(name[:4]) for name in os.listdir(folder) if name[:4].isdigit()]
+        self.next_number = max(numbers, default=0) + 1
+
+    def store(self, envelope, login):
+        stem = os.path.join(self.folder, "%04d" % self.next_number)
+        self.next_number += 1
+        write_atomically(stem + ".eml", envelope.original_content)
+        message = email.message_from_bytes(envelope.original_content, policy=email.policy.compat32)
+        lines = ["mail-from: %s" % envelope.mail_from]
+        lines += ["rcpt-to: %s" % recipient for recipient in envelope.rcpt_tos]
+        lines.append("auth-login: %s" % (login or ""))
+        lines += ["header: %s: %s" % (name, value) for name, value in message.items()]
+        lines += self.store_parts(message, stem)
+        write_atomically(stem + ".txt", ("\n".join(lines) + "\n").encode("utf-8"))
+
+    @staticmethod
+    def store_parts(message, stem):
+        lines, body_seen = [], False
+        for part in message.walk():
+            if part.is_multipart():
+                continue
+            name = part.get_filename()
+            payload = part.get_payload(decode=True) or b""
+            if name:
+                os.makedirs(stem + ".parts", exist_ok=True)
+                write_atomically(os.path.join(stem + ".parts", os.path.basename(name)), payload)
+                lines.append("attachment: %s %s %d" % (name, part.get_content_type(), len(payload)))
+            elif part.get_content_type() == "text/plain" and not body_seen:
+                body_seen = True
+                write_atomically(stem + ".body", payload)
+        return lines
+
+
+class GatewayHandler:
+    def __init__(self, mailbox, rejected):
+        self.mailbox = mailbox
+        self.rejected = {address.lower() for address in rejected}
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.lower() in self.rejected:
+            return "550 5.1.1 <%s>: Recipient address rejected: no such fax account" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.mailbox.store(envelope, session.auth_data)
+        return "250 2.0.0 Message accepted for delivery"
+
+
+class DroppingSMTP(SMTP):
+    """Closes the connection in the middle of the message data."""
+
+    async def smtp_DATA(self, arg):
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        await self._reader.readuntil(b"\r\n")
+        self.transport.close()
+
+
+def make_authenticator(accepted_login):
+    user, _, password = accepted_login.partition(":")
+
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        if mechanism != "LOGIN" or not isinstance(auth_data, LoginPassword):
+            return AuthResult(success=False, handled=False)
+        ok = auth_data.login.decode("utf-8", "replace") == user and auth_data.password.decode(
+            "utf-8", "replace") == password
+        return AuthResult(success=ok, handled=False, auth_data=auth_data.login.decode("utf-8", "replace"))
+
+    return authenticate
+
+
+def smtp_factory(arguments):
+    handler = GatewayHandler(Mailbox(arguments.mailbox), arguments.reject_recipient)
+    options = dict(hostname="gateway.test", auth_require_tls=False, auth_required=arguments.require_auth)
+    if arguments.accept_login is not None:
+        options["authenticator"] = make_authenticator(arguments.accept_login)
+        options["auth_exclude_mechanism"] = ["PLAIN"]
+    kind = DroppingSMTP if arguments.drop_in_data else SMTP
+    return lambda: kind(handler, **options)
+
+
+async def hold_silently(reader, writer):
+    await reader.read()
+    writer.close()
+
+
+async def serve(arguments):
+    loop = asyncio.get_running_loop()
+    if arguments.silent:
+        server = await asyncio.start_server(hold_silently, arguments.host, arguments.port)
+    else:
+        server = await loop.create_server(smtp_factory(arguments), arguments.host, arguments.port)
+    port = server.sockets[0].getsockname()[1]
+    if arguments.port_file:
+        write_atomically(arguments.port_file, b"%d\n" % port)
+    stop = asyncio.Event()
+    for number in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(number, stop.set)
+    async with server:
+        await stop.wait()
+
+
+def main(argv):
+    asyncio.run(serve(parse_arguments(argv)))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

@@ -1,0 +1,48 @@
+#pragma once
+// The gateway mail servers that tests/smtp/gateway-fixture runs on the Linux
+// side, as Windows tests see them: their ports, and the messages they stored.
+// The fixture's folder comes from CORVISK_SMTP_GATEWAY (a Linux path, seen
+// through Wine's Z: drive).
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvisk::test {
+
+struct ReceivedMessage {
+  std::string mailFrom;
+  std::vector<std::string> recipients;
+  std::string authLogin;  // empty for anonymous submission
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::vector<std::string> attachments;  // "NAME TYPE SIZE"
+  std::string body;                      // the decoded text part
+  std::wstring stem;                     // the message's files without extension
+
+  // The value of the first header of that name; empty when there is none.
+  std::string Header(const std::string& name) const;
+  // An attachment's decoded bytes, as the server's MIME parser saw them.
+  std::string AttachmentBytes(const std::string& fileName) const;
+  // The message data exactly as received.
+  std::string RawData() const;
+};
+
+class GatewayServer {
+ public:
+  // "open", "locked", "drop" or "silent"; see tests/smtp/gateway-fixture.
+  explicit GatewayServer(const char* name) : name_(name) {}
+
+  long Port() const;
+  void ClearMailbox() const;
+  std::vector<ReceivedMessage> Received() const;
+
+ private:
+  std::wstring MailboxFolder() const;
+
+  std::string name_;
+};
+
+// A 127.0.0.1 port on which nothing listens.
+long UnusedPort();
+std::string ReadWholeFile(const std::wstring& path);
+
+}  // namespace corvisk::test
