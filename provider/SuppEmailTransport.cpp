@@ -10,7 +10,6 @@ namespace corvisk {
 namespace {
 
 constexpr char kUnexpectedText[] = "coclass SuppEmail failed";
-constexpr char kPickupServer[] = "<local>";
 
 VARIANT_BOOL ToVariantBool(bool flag) { return flag ? VARIANT_TRUE : VARIANT_FALSE; }
 
@@ -57,7 +56,7 @@ HRESULT SendFaxMail(const ProviderSettings& settings, const FaxMessage& message,
   const HRESULT result = server->SendFaxMail(
       texts.server.get(), settings.smtpPort, settings.smtpTimeout, texts.recipient.get(), texts.sender.get(),
       texts.subject.get(), texts.attachment.get(), texts.headerName.get(), texts.headerValue.get(), 0, 0, 0,
-      VARIANT_TRUE, ToVariantBool(settings.useSsl), ToVariantBool(settings.smtpServer == kPickupServer),
+      VARIANT_TRUE, ToVariantBool(settings.useSsl), ToVariantBool(IsLocalPickup(settings.smtpServer)),
       error.put());
   if (error.length() > 0) errorText = ToAnsi(error.get(), static_cast<int>(error.length()));
   return result;

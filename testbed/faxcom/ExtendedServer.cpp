@@ -324,6 +324,7 @@ class FaxServer : public StandInObject<IFaxServer> {
   HRESULT STDMETHODCALLTYPE Connect(BSTR serverName) override {
     if (const auto injected = Injected(L"Connect")) return *injected;
     WriteText(L"", L"Connected", serverName ? serverName : L"");
+    WriteNumber(L"", L"Connects", ReadNumber(L"", L"Connects") + 1);
     connected_ = true;
     return S_OK;
   }

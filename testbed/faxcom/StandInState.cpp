@@ -75,6 +75,8 @@ void WriteNumber(const std::wstring& key, const wchar_t* name, DWORD value) {
   RegSetValueExW(handle.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
+void ClearState() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kStateKey); }
+
 std::vector<std::wstring> NumberedKeys(const wchar_t* collection) {
   std::vector<std::wstring> keys;
   for (int number = 1;; ++number) {

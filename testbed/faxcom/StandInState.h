@@ -10,7 +10,8 @@
 //   Branding, QueueSaves     the outgoing queue's banner flag and Save calls
 //   Ports\1, ...             legacy ports: Name (text), DeviceId, Send, Receive
 //   LegacyBranding           the legacy server's banner flag
-//   Connected, LegacyConnected   the server name of the last Connect
+//   Connected, LegacyConnected   the server name of the last Connect;
+//                            Connects counts the extended server's Connects
 //   Failures\<member>        makes that member fail with Result (a number,
 //                            0 for "succeeds without an object") and, when
 //                            present, the error description Description
@@ -35,6 +36,8 @@ std::wstring ReadText(const std::wstring& key, const wchar_t* name);
 DWORD ReadNumber(const std::wstring& key, const wchar_t* name, DWORD fallback = 0);
 void WriteText(const std::wstring& key, const wchar_t* name, const std::wstring& value);
 void WriteNumber(const std::wstring& key, const wchar_t* name, DWORD value);
+// Removes the whole state: no jobs, devices, ports or failures.
+void ClearState();
 // "Jobs\1", "Jobs\2", ... for as long as they exist.
 std::vector<std::wstring> NumberedKeys(const wchar_t* collection);
 

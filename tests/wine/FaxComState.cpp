@@ -1,0 +1,35 @@
+#include "FaxComState.h"
+
+#include "StandInState.h"
+
+namespace corvisk::test {
+
+namespace standin = corvisk::testbed::faxstandin;
+
+void SeedJobs(std::initializer_list<SeededJob> jobs) {
+  int number = 0;
+  for (const SeededJob& job : jobs) {
+    const std::wstring key = L"Jobs\\" + std::to_wstring(++number);
+    standin::WriteText(key, L"Id", job.id);
+    standin::WriteNumber(key, L"DeviceId", job.deviceId);
+    standin::WriteNumber(key, L"Status", job.status);
+    if (job.senderEmail) standin::WriteText(key, L"SenderEmail", job.senderEmail);
+  }
+}
+
+void SeedDefaultSender(const wchar_t* email) { standin::WriteText(L"", L"DefaultSenderEmail", email); }
+
+void InjectFailure(const wchar_t* member, HRESULT result, const wchar_t* description) {
+  const std::wstring key = std::wstring(L"Failures\\") + member;
+  standin::WriteNumber(key, L"Result", static_cast<DWORD>(result));
+  if (description) standin::WriteText(key, L"Description", description);
+}
+
+std::wstring ConnectedServerName() { return standin::ReadText(L"", L"Connected"); }
+
+DWORD ConnectCount() { return standin::ReadNumber(L"", L"Connects"); }
+
+FaxServerState::FaxServerState() { standin::ClearState(); }
+FaxServerState::~FaxServerState() { standin::ClearState(); }
+
+}  // namespace corvisk::test
