@@ -11,7 +11,8 @@ one port and stores every message it accepts in a mailbox folder:
                        mail-from: ADDRESS
                        rcpt-to: ADDRESS            (one line per recipient)
                        auth-login: NAME            (empty when anonymous)
-                       header: NAME: VALUE         (one line per header field)
+                       header: NAME: VALUE         (one line per header field,
+                                                    encoded words decoded)
                        attachment: NAME TYPE SIZE  (one line per attachment)
 
 The files are written before the server answers the end of DATA, so a client
@@ -34,6 +35,7 @@ The bound port goes to --port-file (written once the server listens), so
 import argparse
 import asyncio
 import email
+import email.header
 import email.policy
 import os
 import signal
@@ -68,6 +70,11 @@ def write_atomically(path, data):
     os.replace(temporary, path)
 
 
+def decoded_header(value):
+    """A header value with its RFC 2047 encoded words decoded and its folds joined."""
+    return str(email.header.make_header(email.header.decode_header(value)))
+
+
 class Mailbox:
     """Stores accepted messages as numbered files; see the module text."""
 
@@ -85,7 +92,7 @@ class Mailbox:
         lines = ["mail-from: %s" % envelope.mail_from]
         lines += ["rcpt-to: %s" % recipient for recipient in envelope.rcpt_tos]
         lines.append("auth-login: %s" % (login or ""))
-        lines += ["header: %s: %s" % (name, value) for name, value in message.items()]
+        lines += ["header: %s: %s" % (name, decoded_header(value)) for name, value in message.items()]
         lines += self.store_parts(message, stem)
         write_atomically(stem + ".txt", ("\n".join(lines) + "\n").encode("utf-8"))
 

@@ -71,6 +71,14 @@ std::string AwkwardBytes(size_t size) {
   return bytes.substr(0, size);
 }
 
+std::string ToUtf8(const std::wstring& text) {
+  const int size = static_cast<int>(text.size());
+  std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)),
+                   '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+  return utf8;
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t at = 0;
@@ -230,6 +238,23 @@ TEST_F(CdoSendTest, AnonymousSendMakesTheCallsInOrderAndDeliversTheMessageIntact
   const std::string name = ToAnsi(args.attachment.substr(args.attachment.find_last_of(L'\\') + 1));
   EXPECT_EQ(message.attachments, std::vector<std::string>{name + " image/tiff " + std::to_string(attachment.size())});
   EXPECT_TRUE(message.AttachmentBytes(name) == attachment) << "attachment bytes changed on the way";
+}
+
+// Texts in the ANSI code page reach the gateway as UTF-8: encoded words in
+// the header (several, for a long subject), a base64 text part.
+TEST_F(CdoSendTest, NonAsciiTextsArriveIntact) {
+  SendArguments args = ToOpenServer();
+  const std::string ansi = "Fax f\xfcr M\xfcller " + std::string(50, 'x') + " \xe9t\xe9 \xe0 Z\xfcrich";
+  args.subject = ansi;
+  args.body = ansi;
+  ASSERT_EQ(Send(args), S_OK) << error_;
+
+  const std::vector<ReceivedMessage> received = open_.Received();
+  ASSERT_EQ(received.size(), 1u);
+  const std::string utf8 = ToUtf8(ToWide(ansi));
+  EXPECT_EQ(received[0].Header("Subject"), utf8);
+  EXPECT_EQ(received[0].body, utf8);
+  EXPECT_EQ(received[0].RawData().find(ansi), std::string::npos) << "8-bit text sent unencoded";
 }
 
 TEST_F(CdoSendTest, UserNameSelectsBasicAuthenticationWithAuthLogin) {
