@@ -425,6 +425,12 @@ TEST_F(CdoSendTest, NothingListeningGivesFailedToConnect) {
   EXPECT_EQ(Send(args), static_cast<HRESULT>(0x80040213));
   EXPECT_TRUE(StartsWith(error_, "error 0x80040213  : IDispatch error #19 : ")) << error_;
   EXPECT_NE(error_.find("failed to connect"), std::string::npos) << error_;
+
+  // "<LOCAL>" is no pickup request but a host name, and no host has it.
+  args.server = "<LOCAL>";
+  EXPECT_EQ(Send(args), static_cast<HRESULT>(0x80040213));
+  EXPECT_TRUE(StartsWith(error_, "error 0x80040213  : IDispatch error #19 : ")) << error_;
+  EXPECT_TRUE(Contains(Record(), kConfig + "smtpserver].put_Value VT_BSTR \"<LOCAL>\""));
 }
 
 TEST_F(CdoSendTest, RefusedRecipientQuotesTheServer) {
