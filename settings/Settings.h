@@ -14,6 +14,11 @@ inline constexpr char kSettingsKeyPath[] = "SOFTWARE\\Mervale\\CorviskFSP";
 inline constexpr int kDefaultSmtpPort = 2525;
 inline constexpr int kDefaultSmtpTimeout = 10;
 
+// The SMTP server text (exact, case-sensitive) that hands the message to the
+// local SMTP service's pickup folder instead of a server.
+inline constexpr char kLocalPickupServer[] = "<local>";
+inline bool IsLocalPickup(std::string_view smtpServer) { return smtpServer == kLocalPickupServer; }
+
 std::string GatewayDomain();
 std::string BuiltInSmtpHost();
 
