@@ -24,6 +24,9 @@ Behaviours, one per flag, for the failures a client must survive:
                                  accepted unless --require-auth is given
   --require-auth                 MAIL before a successful AUTH gets "530"
   --reject-recipient ADDRESS     RCPT TO that address gets "550" (repeatable)
+  --reject-local-part NAME       RCPT TO any address with that local part
+                                 gets "550" (repeatable); the reply quotes
+                                 the address
   --drop-in-data                 the connection is closed after the first
                                  line of message data
   --silent                       connections are accepted and never answered
@@ -53,6 +56,7 @@ def parse_arguments(argv):
     parser.add_argument("--accept-login", metavar="USER:PASSWORD")
     parser.add_argument("--require-auth", action="store_true")
     parser.add_argument("--reject-recipient", action="append", default=[], metavar="ADDRESS")
+    parser.add_argument("--reject-local-part", action="append", default=[], metavar="NAME")
     parser.add_argument("--drop-in-data", action="store_true")
     parser.add_argument("--silent", action="store_true")
     arguments = parser.parse_args(argv)
@@ -115,12 +119,17 @@ class Mailbox:
 
 
 class GatewayHandler:
-    def __init__(self, mailbox, rejected):
+    def __init__(self, mailbox, rejected, rejected_local_parts):
         self.mailbox = mailbox
         self.rejected = {address.lower() for address in rejected}
+        self.rejected_local_parts = set(rejected_local_parts)
+
+    def refuses(self, address):
+        local_part = address.rpartition("@")[0]
+        return address.lower() in self.rejected or local_part in self.rejected_local_parts
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if address.lower() in self.rejected:
+        if self.refuses(address):
             return "550 5.1.1 <%s>: Recipient address rejected: no such fax account" % address
         envelope.rcpt_tos.append(address)
         return "250 OK"
@@ -153,7 +162,7 @@ def make_authenticator(accepted_login):
 
 
 def smtp_factory(arguments):
-    handler = GatewayHandler(Mailbox(arguments.mailbox), arguments.reject_recipient)
+    handler = GatewayHandler(Mailbox(arguments.mailbox), arguments.reject_recipient, arguments.reject_local_part)
     options = dict(hostname="gateway.test", auth_require_tls=False, auth_required=arguments.require_auth)
     if arguments.accept_login is not None:
         options["authenticator"] = make_authenticator(arguments.accept_login)

@@ -132,4 +132,10 @@ long UnusedPort() {
   return port;
 }
 
+std::optional<ReceivedMessage> FindBySubject(const GatewayServer& server, const std::string& subject) {
+  for (ReceivedMessage& message : server.Received())
+    if (message.Header("Subject") == subject) return std::move(message);
+  return std::nullopt;
+}
+
 }  // namespace corvisk::test

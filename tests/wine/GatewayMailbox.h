@@ -3,6 +3,7 @@
 // side, as Windows tests see them: their ports, and the messages they stored.
 // The fixture's folder comes from CORVISK_SMTP_GATEWAY (a Linux path, seen
 // through Wine's Z: drive).
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,9 @@ class GatewayServer {
 
   std::string name_;
 };
+
+// The message the server stored with that subject; none when it has none.
+std::optional<ReceivedMessage> FindBySubject(const GatewayServer& server, const std::string& subject);
 
 // A 127.0.0.1 port on which nothing listens.
 long UnusedPort();

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HostCapture.h"
 #include "ProviderHost.h"
@@ -37,6 +38,9 @@ class ProviderTest : public ::testing::Test {
 };
 
 std::wstring ProviderPath();
+// Files of sends in the temporary folder: the platform names them "Cor"
+// and up to four hexadecimal digits.
+std::vector<std::string> JobTempFiles();
 // A fax document the build made for the tests.
 std::wstring TestFax(const wchar_t* name);
 

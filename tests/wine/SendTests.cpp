@@ -15,35 +15,20 @@ constexpr DWORD kNotFound = ERROR_FILE_NOT_FOUND;
 const char kNotConfigured[] = "CorviskFSP is not configured";
 const char kProbe[] = "C:\\probe.exe";
 
-// Files of a job in the temporary folder: the platform names them "Cor" and
-// up to four hexadecimal digits.
-std::vector<std::string> JobFiles() {
-  char folder[MAX_PATH + 1] = "";
-  GetTempPathA(sizeof folder, folder);
-  std::vector<std::string> files;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((std::string(folder) + "Cor*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
-  do files.push_back(found.cFileName);
-  while (FindNextFileA(search, &found));
-  FindClose(search);
-  return files;
-}
-
 class SendTest : public ProviderTest {
  protected:
   void SetUp() override {
     ProviderTest::SetUp();
     DeleteSettingsKey();
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"preprocess_probe.exe").c_str(), L"C:\\probe.exe", FALSE));
-    ASSERT_TRUE(JobFiles().empty()) << "files of an earlier job in the temporary folder";
+    ASSERT_TRUE(JobTempFiles().empty()) << "files of an earlier job in the temporary folder";
     StartService();
     job_ = StartJob(9);
   }
   void TearDown() override {
     EndJob(job_);
     DeleteSettingsKey();
-    EXPECT_TRUE(JobFiles().empty()) << "the send left files of the job behind";
+    EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
     ProviderTest::TearDown();
   }
 

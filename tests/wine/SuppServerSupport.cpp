@@ -40,10 +40,4 @@ unsigned long RunServer(const wchar_t* program, const wchar_t* argument) {
   return RunChild(L"\"" + ProgramFolder() + program + L"\" " + argument).exitCode;
 }
 
-std::optional<ReceivedMessage> FindBySubject(const GatewayServer& server, const std::string& subject) {
-  for (ReceivedMessage& message : server.Received())
-    if (message.Header("Subject") == subject) return std::move(message);
-  return std::nullopt;
-}
-
 }  // namespace corvisk::test
