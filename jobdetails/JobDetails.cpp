@@ -169,16 +169,7 @@ HRESULT LookUpJob(DWORD deviceId, JobDetails& details) {
 // search ran, also when no job matched; otherwise the failed call's HRESULT
 // with a diagnostic text. The calling thread has initialised COM.
 HRESULT GetJobID(DWORD deviceId, JobDetails& details) noexcept {
-  try {
-    return LookUpJob(deviceId, details);
-  } catch (...) {
-    try {
-      details.diagnostic = kUnexpectedText;
-    } catch (...) {
-      details.diagnostic.clear();
-    }
-    return E_UNEXPECTED;
-  }
+  return RunLookupGuarded(details, kUnexpectedText, [&] { return LookUpJob(deviceId, details); });
 }
 
 }  // namespace corvisk

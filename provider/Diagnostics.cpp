@@ -4,6 +4,7 @@
 
 #include "common/Product.h"
 #include "common/TextFormat.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -36,16 +37,12 @@ std::string LoadProviderString(UINT id) {
   return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
-unique_hlocal DescribeError(DWORD code, const char* what) {
+std::string DescribeError(DWORD code, const char* what) {
   OutputDebugStringA(FormatText("err=0X%x\r\n", static_cast<unsigned>(code)).c_str());
   OutputDebugStringA("CorviskFSP - Failed in ");
   OutputDebugStringA(what);
   OutputDebugStringA("\r\n");
-  char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text),
-                 0, nullptr);
-  return unique_hlocal(text);
+  return SystemMessageText(code);
 }
 
 }  // namespace corvisk

@@ -32,10 +32,7 @@ void LogEventText(WORD type, const std::string& text);
 std::string LoadProviderString(UINT id);
 
 // Traces code and what on the debugger output and returns the system's
-// message text for code (null when there is none).
-unique_hlocal DescribeError(DWORD code, const char* what);
-inline const char* MessageText(const unique_hlocal& text) {
-  return text ? static_cast<const char*>(text.get()) : "";
-}
+// message text for code (empty when there is none).
+std::string DescribeError(DWORD code, const char* what);
 
 }  // namespace corvisk

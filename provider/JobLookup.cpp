@@ -38,17 +38,10 @@ HRESULT AskSuppDetails(DWORD deviceId, JobDetails& details) {
 // The server's own HRESULT is the lookup's result; a server that cannot be
 // created or lacks the interface gives "com error 0x<code>  : <message>".
 HRESULT GetSuppJobDetails(DWORD deviceId, JobDetails& details) noexcept {
-  try {
+  return RunLookupGuarded(details, kUnexpectedText, [&] {
     details = JobDetails{};
     return AskSuppDetails(deviceId, details);
-  } catch (...) {
-    try {
-      details.diagnostic = kUnexpectedText;
-    } catch (...) {
-      details.diagnostic.clear();
-    }
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 }  // namespace corvisk

@@ -72,9 +72,9 @@ DWORD RegisterWithFaxService(const wchar_t* imagePath) {
 
 // Writes the text DescribeError gives for code, between a prefix and a suffix.
 void TraceError(DWORD code, const char* what, const char* prefix, const char* suffix) {
-  const unique_hlocal text = DescribeError(code, what);
+  const std::string text = DescribeError(code, what);
   OutputDebugStringA(prefix);
-  OutputDebugStringA(MessageText(text));
+  OutputDebugStringA(text.c_str());
   OutputDebugStringA(suffix);
 }
 

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
+#include "common/ComErrorText.h"
 #include "provider/TiffFile.h"
 #include "win32/Handles.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -93,15 +95,8 @@ TiffStatus TiffFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 uint32_t RemoveFile(const FilePath& path) { return DeleteFileW(path.c_str()) ? 0 : GetLastError(); }
 
 std::string DescribeSystemError(uint32_t code) {
-  unique_hlocal text;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<char*>(text.put()), 0, nullptr);
-  std::string result =
-      length ? std::string(static_cast<const char*>(text.get()), length) : "system error " + std::to_string(code);
-  // System texts end with a line break; the caller prints one line.
-  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) result.pop_back();
-  return result;
+  const std::string text = WithoutTrailingLineBreak(SystemMessageText(code));
+  return text.empty() ? "system error " + std::to_string(code) : text;
 }
 
 }  // namespace corvisk

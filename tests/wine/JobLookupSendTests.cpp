@@ -10,7 +10,11 @@
 #include "ProviderFixture.h"
 #include "SettingsKey.h"
 #include "SuppServerSupport.h"
+#include "servers/QuendrySupp.h"
+#include "win32/Handles.h"
+#include "win32/SystemMessage.h"
 
+using namespace corvisk;
 using namespace corvisk::test;
 using namespace corvisk::testbed;
 
@@ -21,19 +25,6 @@ constexpr SimulatedPlatform kWindowsXp{5, 1, false};
 constexpr SimulatedPlatform kServer2003{5, 2, true};
 constexpr char kConfiguredSender[] = "sender@example.com";
 constexpr wchar_t kPickupFolder[] = L"C:\\inetpub\\mailroot\\Pickup\\";
-
-// The system's message for the code or, as under Wine for the class-not-
-// registered code, the fallback text when the system has none.
-std::string StandardText(HRESULT code) {
-  char text[512] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code), 0, text,
-                 sizeof text, nullptr);
-  std::string message = text;
-  if (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0) message.resize(message.size() - 2);
-  char fallback[40] = "";
-  snprintf(fallback, sizeof fallback, "Unknown error 0x%0lX", static_cast<unsigned long>(code));
-  return message.empty() ? fallback : message;
-}
 
 // A pickup-folder message whose text holds the subject line; empty if none.
 std::string FindPickedUpMessage(const std::string& subject) {
@@ -148,7 +139,7 @@ TEST_F(JobLookupSendTest, UnregisteredJobDetailsServerCostsOnlyTheJobId) {
   const std::vector<CapturedEvent> warnings = EventsOfType(EVENTLOG_WARNING_TYPE);
   ASSERT_EQ(warnings.size(), 1u);
   ASSERT_EQ(warnings[0].strings.size(), 1u);
-  EXPECT_EQ(warnings[0].strings[0], "com error 0x80040154  : " + StandardText(REGDB_E_CLASSNOTREG) + "\r\n");
+  EXPECT_EQ(warnings[0].strings[0], "com error 0x80040154  : " + StandardMessage(REGDB_E_CLASSNOTREG) + "\r\n");
   EXPECT_NE(DebugText().find(warnings[0].strings[0]), std::string::npos) << "the job log has it too";
 }
 
@@ -183,8 +174,53 @@ TEST_F(JobLookupSendTest, NtlmWithoutTheMailServerFailsWithoutTryingCdo) {
   EXPECT_EQ(final.errorCode, kUnexpected);
   const std::vector<CapturedEvent> errors = EventsOfType(EVENTLOG_ERROR_TYPE);
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].strings, std::vector<std::string>{StandardText(REGDB_E_CLASSNOTREG)});
+  EXPECT_EQ(errors[0].strings, std::vector<std::string>{StandardMessage(REGDB_E_CLASSNOTREG)});
   EXPECT_FALSE(Delivered("0299990508")) << "CDO was tried after all";
+}
+
+// Puts a QuendrySuppEmail that fails without a description in front of the
+// real server, in-process, for the life of the object.
+class SilentSuppEmailRegistration {
+ public:
+  SilentSuppEmailRegistration() {
+    wchar_t clsid[40] = L"";
+    StringFromGUID2(CLSID_SuppEmail, clsid, 40);
+    key_ = std::wstring(L"Software\\Classes\\CLSID\\") + clsid + L"\\InprocServer32";
+    const std::wstring dll = ProgramFolder() + L"silent_suppemail.dll";
+    unique_hkey key;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                              nullptr),
+              ERROR_SUCCESS);
+    SetText(key.get(), nullptr, dll);
+    SetText(key.get(), L"ThreadingModel", L"Both");
+  }
+  ~SilentSuppEmailRegistration() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key_.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, key_.c_str());
+  }
+
+ private:
+  static void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  std::wstring key_;
+};
+
+TEST_F(JobLookupSendTest, NtlmServerFailureWithoutDescriptionLeavesAnEmptyErrorEvent) {
+  WriteSetting("NTLMAuthentication", "Y");
+  StatusPacket final;
+  {
+    SilentSuppEmailRegistration silent;
+    final = SendOn(kWindows2000, L"0299990509");
+  }
+  EXPECT_FALSE(result_);
+  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+  EXPECT_EQ(final.errorCode, kUnexpected);
+  const std::vector<CapturedEvent> errors = EventsOfType(EVENTLOG_ERROR_TYPE);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].strings, std::vector<std::string>{""});
+  EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n\r\n"), std::string::npos) << DebugText();
 }
 
 }  // namespace

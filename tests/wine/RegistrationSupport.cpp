@@ -88,15 +88,6 @@ unsigned long RunWithoutOutput(const std::wstring& commandLine) {
   return exitCode;
 }
 
-std::string SystemText(DWORD error) {
-  char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
-                 nullptr);
-  const unique_hlocal owner(text);
-  return text ? text : "";
-}
-
 namespace fax_service {
 
 DWORD State() {

@@ -37,8 +37,6 @@ void RemoveRegistration();
 // for as long as the prefix lives.
 unsigned long RunWithoutOutput(const std::wstring& commandLine);
 
-// The system's message text for an error, as the provider's traces carry it.
-std::string SystemText(DWORD error);
 
 // The "Fax" service of the service manager. Its resting state is the one
 // testbed/register-standins leaves: present, stopped, started on demand.

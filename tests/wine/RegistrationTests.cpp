@@ -5,6 +5,7 @@
 #include "RegistrationSupport.h"
 #include "common/TextFormat.h"
 #include "win32/AnsiText.h"
+#include "win32/SystemMessage.h"
 
 using namespace corvisk;
 using namespace corvisk::test;
@@ -116,7 +117,7 @@ TEST_F(RegistrationTest, UnregisteringNothingTracesEachFailureAndSucceeds) {
                              "Failed to delete reg value for CorviskFSPCPL.cpl\r\n" +
                              DescribedError(ERROR_FILE_NOT_FOUND, "FaxUnregisterServiceProvider()") +
                              "Failed in FaxUnregisterServiceProvider(CorviskFSP) - " +
-                             SystemText(ERROR_FILE_NOT_FOUND) + "\r\n");
+                             SystemMessageText(ERROR_FILE_NOT_FOUND) + "\r\n");
 }
 
 TEST_F(RegistrationTest, UnregisteringNothingBelow52TracesTheKeyDeletion) {
@@ -126,7 +127,7 @@ TEST_F(RegistrationTest, UnregisteringNothingBelow52TracesTheKeyDeletion) {
                              "DllUnregisterServer(): failed to unregister events source dll\r\n"
                              "Failed to delete reg value for CorviskFSPCPL.cpl\r\n" +
                              DescribedError(ERROR_FILE_NOT_FOUND, "SHDeleteKey()") +
-                             "Failed in unregistering CorviskFSP - " + SystemText(ERROR_FILE_NOT_FOUND) + "\r\n");
+                             "Failed in unregistering CorviskFSP - " + SystemMessageText(ERROR_FILE_NOT_FOUND) + "\r\n");
 }
 
 struct PlatformCase {
@@ -191,7 +192,7 @@ TEST_F(RegistrationTest, WithoutWinFaxRegistrationSucceedsWithTheFailureText) {
   ASSERT_TRUE(fax_service::Start());
   EXPECT_EQ(Register(), S_OK);
   EXPECT_EQ(DebugText(), RegisterBegin() + DescribedError(ERROR_MOD_NOT_FOUND, "FaxRegisterServiceProvider()") +
-                             SystemText(ERROR_MOD_NOT_FOUND) + " - failed in FaxRegisterServiceProvider()\r\n");
+                             SystemMessageText(ERROR_MOD_NOT_FOUND) + " - failed in FaxRegisterServiceProvider()\r\n");
   EXPECT_FALSE(KeyExists(kFaxProviderKey));
   ExpectEventSource();
   EXPECT_EQ(ReadDword(kControlPanelKey, kAppletValue), std::optional<DWORD>(2));
@@ -204,7 +205,7 @@ TEST_F(RegistrationTest, WinFaxWithoutTheFunctionsFailsCleanly) {
   ASSERT_TRUE(otherWinFax.Done());
   EXPECT_EQ(Register(), S_OK);
   EXPECT_EQ(DebugText(), RegisterBegin() + DescribedError(ERROR_PROC_NOT_FOUND, "FaxRegisterServiceProvider()") +
-                             SystemText(ERROR_PROC_NOT_FOUND) + " - failed in FaxRegisterServiceProvider()\r\n");
+                             SystemMessageText(ERROR_PROC_NOT_FOUND) + " - failed in FaxRegisterServiceProvider()\r\n");
   EXPECT_EQ(Unregister(), S_OK);
   EXPECT_EQ(DebugText(), std::string(kUnregisterBegin) +
                              "DllUnregisterServer(): failed to GetProcAddr(FaxUnregisterServiceProviderW)\r\n");
