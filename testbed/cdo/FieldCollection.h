@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "ComObject.h"
+#include "common/ComObject.h"
 #include "mail/CdoInterfaces.h"
 #include "win32/Variant.h"
 
 namespace corvisk::cdo_standin {
+
+using testbed::ComObject;
+using testbed::Guarded;
+using testbed::VtableOnly;
 
 class CFieldCollection final : public ComObject<VtableOnly<CDO::Fields>, ISupportErrorInfo> {
  public:

@@ -1,11 +1,15 @@
 #pragma once
 // CDO's Configuration: a field collection of transport settings.
-#include "ComObject.h"
+#include "common/ComObject.h"
 #include "FieldCollection.h"
 #include "mail/CdoInterfaces.h"
 #include "win32/ComPtr.h"
 
 namespace corvisk::cdo_standin {
+
+using testbed::ComObject;
+using testbed::Guarded;
+using testbed::VtableOnly;
 
 // Answered only by the stand-in's own configuration, so a message can tell
 // it from a foreign one and read its committed fields without a recorded

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ComObject.h"
+#include "common/ComObject.h"
 #include "FieldCollection.h"
 #include "MimeText.h"
 #include "RichError.h"
@@ -12,6 +12,10 @@
 #include "win32/ComPtr.h"
 
 namespace corvisk::cdo_standin {
+
+using testbed::ComObject;
+using testbed::Guarded;
+using testbed::VtableOnly;
 
 class CConfiguration;
 

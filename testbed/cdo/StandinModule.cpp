@@ -6,7 +6,7 @@
 #include <string>
 
 #include "CallRecord.h"
-#include "ComObject.h"
+#include "common/ComObject.h"
 #include "StandinConfiguration.h"
 #include "StandinMessage.h"
 #include "win32/Handles.h"
@@ -126,10 +126,14 @@ void UnregisterStandinClass(const StandinClass& standinClass) {
 
 }  // namespace
 
-void LockModule() { InterlockedIncrement(&g_objects); }
-void UnlockModule() { InterlockedDecrement(&g_objects); }
-
 }  // namespace corvisk::cdo_standin
+
+namespace corvisk::testbed {
+
+void LockModule() { InterlockedIncrement(&cdo_standin::g_objects); }
+void UnlockModule() { InterlockedDecrement(&cdo_standin::g_objects); }
+
+}  // namespace corvisk::testbed
 
 using namespace corvisk::cdo_standin;
 

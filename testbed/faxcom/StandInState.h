@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ComObject.h"
+
 namespace corvisk::testbed::faxstandin {
 
 inline constexpr wchar_t kStateKey[] = L"SOFTWARE\\CorviskTestbed\\FaxServer";
@@ -53,7 +55,7 @@ bool ModuleInUse();
 // IUnknown, an IDispatch that offers no names (callers use the table), and
 // rich error information for the one interface.
 template <typename Interface>
-class StandInObject : public Interface, public ISupportErrorInfo {
+class StandInObject : public VtableOnly<Interface>, public ISupportErrorInfo {
  public:
   StandInObject() { AddModuleReference(); }
   StandInObject(const StandInObject&) = delete;
@@ -77,16 +79,6 @@ class StandInObject : public Interface, public ISupportErrorInfo {
     const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
     return iid == __uuidof(Interface) ? S_OK : S_FALSE;

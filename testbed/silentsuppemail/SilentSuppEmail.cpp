@@ -5,37 +5,17 @@
 
 #include <new>
 
+#include "common/ComObject.h"
 #include "servers/QuendrySupp.h"
 
 namespace {
 
-class SilentSuppEmail final : public ISuppEmail {
+using namespace corvisk;
+
+LONG g_objects = 0;
+
+class SilentSuppEmail final : public testbed::ComObject<testbed::VtableOnly<ISuppEmail>> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, IID_ISuppEmail))
-      return E_NOINTERFACE;
-    *object = static_cast<ISuppEmail*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE GetVersion(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetAccountName(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SendMail(BSTR, LONG, LONG, BSTR, BSTR, BSTR, BSTR, LONG, LONG, LONG, VARIANT_BOOL,
@@ -47,13 +27,18 @@ class SilentSuppEmail final : public ISuppEmail {
     return FailSilently(errorText);
   }
 
+ protected:
+  void* Find(REFIID iid) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_ISuppEmail))
+      return static_cast<ISuppEmail*>(this);
+    return nullptr;
+  }
+
  private:
   static HRESULT FailSilently(BSTR* errorText) {
     if (errorText) *errorText = nullptr;
     return E_FAIL;
   }
-
-  LONG references_ = 1;
 };
 
 class Factory final : public IClassFactory {
@@ -84,6 +69,13 @@ Factory g_factory;
 
 }  // namespace
 
+namespace corvisk::testbed {
+
+void LockModule() { InterlockedIncrement(&g_objects); }
+void UnlockModule() { InterlockedDecrement(&g_objects); }
+
+}  // namespace corvisk::testbed
+
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
@@ -91,5 +83,4 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
   return g_factory.QueryInterface(iid, object);
 }
 
-// Stays loaded: the process that uses it is one test.
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }

@@ -1,12 +1,13 @@
 #pragma once
-// The COM plumbing every stand-in object shares: a thread-safe reference
+// The COM plumbing the testbed's objects share: a thread-safe reference
 // count, QueryInterface over the interfaces an object names, IDispatch
 // members that offer no type information (callers use the vtables), and a
-// count of living objects that keeps the DLL loaded.
+// count of living objects that keeps the DLL loaded (each DLL defines
+// LockModule and UnlockModule).
 #include <oaidl.h>
 #include <windows.h>
 
-namespace corvisk::cdo_standin {
+namespace corvisk::testbed {
 
 void LockModule();
 void UnlockModule();
@@ -68,4 +69,4 @@ HRESULT Guarded(Body body) noexcept {
   }
 }
 
-}  // namespace corvisk::cdo_standin
+}  // namespace corvisk::testbed
