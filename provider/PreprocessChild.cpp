@@ -2,7 +2,7 @@
 
 namespace corvisk {
 
-DWORD PreprocessChild::Start(std::string commandLine) {
+DWORD PreprocessChild::Start(std::string commandLine, const std::atomic<bool>& aborted) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   CriticalSectionGuard guard(lock_);
@@ -12,6 +12,7 @@ DWORD PreprocessChild::Start(std::string commandLine) {
     process_ = PROCESS_INFORMATION{};
     return error;
   }
+  if (aborted) TerminateProcess(process_.hProcess, 0xFFFFFFFF);
   return 0;
 }
 

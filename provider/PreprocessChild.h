@@ -6,6 +6,7 @@
 // thread closes them.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "win32/CriticalSection.h"
@@ -15,8 +16,10 @@ namespace corvisk {
 class PreprocessChild {
  public:
   // Starts the command line; 0 or the system error. An abort that arrives
-  // meanwhile waits until the record holds the new process.
-  DWORD Start(std::string commandLine);
+  // meanwhile waits until the record holds the new process; a job aborted
+  // before the start has its child ended at once, as no abort is coming
+  // any more to end it.
+  DWORD Start(std::string commandLine, const std::atomic<bool>& aborted);
   // Waits without time limit for the child to end, then closes its handles
   // and clears the record.
   void WaitForExit();

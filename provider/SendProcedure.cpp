@@ -184,7 +184,7 @@ CT37ClientFaxItem::PreprocessOutcome CT37ClientFaxItem::RunPreProcessCommand(con
   }
   Log("Preprocess Command ");
   Log(*commandLine);
-  if (const DWORD error = m_preprocessChild.Start(*commandLine)) {
+  if (const DWORD error = m_preprocessChild.Start(*commandLine, m_bAborted)) {
     FailWithText(error, IDS_PREPROCESS_NOT_STARTED);
     working.reset();
     return PreprocessOutcome::Failed;

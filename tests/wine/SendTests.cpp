@@ -227,4 +227,15 @@ TEST_F(PreprocessTest, CommandThatNeverEndsIsEndedByTheAbort) {
   EXPECT_NE(DebugText().find("Preprocess Command "), std::string::npos);
 }
 
+TEST_F(PreprocessTest, CommandOfAJobAbortedBeforeItsSendIsEndedAtOnce) {
+  // Regression: no abort comes after the start, so a command that never ends
+  // held the send for ever.
+  WriteSetting("PreProcessCmd", std::string(kProbe) + " hang %s %s");
+  ASSERT_TRUE(Host().FaxDevAbortOperation(job_));
+  const StatusPacket final = SendFax();
+  EXPECT_EQ(final.statusId, FS_USER_ABORT);
+  EXPECT_EQ(final.errorCode, 995u);
+  EXPECT_NE(DebugText().find("Preprocess Command "), std::string::npos) << "the command still starts";
+}
+
 }  // namespace
