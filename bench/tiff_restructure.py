@@ -12,6 +12,8 @@ import sys
 import tempfile
 import time
 
+# ImageMagick's own convert, whatever else the PATH offers under that name.
+CONVERT = "/usr/bin/convert"
 PAGES = 120
 WIDTH, HEIGHT = 1728, 2292  # A4 at 204x196
 
@@ -25,7 +27,7 @@ def make_fax(folder):
     pages = []
     for i in range(4):
         page = os.path.join(folder, f"page{i}.pbm")
-        run("convert", "-size", f"{WIDTH}x{HEIGHT}", "xc:white", "-fill", "black",
+        run(CONVERT, "-size", f"{WIDTH}x{HEIGHT}", "xc:white", "-fill", "black",
             "-draw", f"rectangle {100 + 50 * i},100 {1600 - 50 * i},180",
             "-draw", f"circle 864,{900 + 100 * i} 864,{1200 + 100 * i}",
             "logo:", "-geometry", f"+{300 + 100 * i}+1400", "-composite",
@@ -33,7 +35,7 @@ def make_fax(folder):
             "-monochrome", page)
         pages.append(page)
     four = os.path.join(folder, "four.tif")
-    run("convert", *pages, "-density", "204x196", "-units", "PixelsPerInch", "-compress", "None",
+    run(CONVERT, *pages, "-density", "204x196", "-units", "PixelsPerInch", "-compress", "None",
         os.path.join(folder, "plain.tif"))
     run("tiffcp", "-c", "g3:1d:fill", "-r", "100000", os.path.join(folder, "plain.tif"), four)
     fax = os.path.join(folder, "fax.tif")

@@ -19,6 +19,8 @@ import tempfile
 import unittest
 
 FAXTIFF = None
+# ImageMagick's own convert, whatever else the PATH offers under that name.
+CONVERT = "/usr/bin/convert"
 
 NORMAL = "204x98"
 FINE = "204x196"
@@ -100,7 +102,7 @@ class Documents:
 
     def _draw(self, i):
         page = self.path(f"page{i}.pbm")
-        run("convert", "-size", "1728x700", "xc:white", "-fill", "black",
+        run(CONVERT, "-size", "1728x700", "xc:white", "-fill", "black",
             "-draw", f"rectangle {100 + 40 * i},{60 + 30 * i} {900 + 20 * i},{100 + 30 * i}",
             "-draw", f"circle {1200 - 50 * i},350 {1300 - 50 * i},420",
             "-draw", f"line 0,{10 * i} 1727,{699 - 10 * i}",
@@ -110,7 +112,7 @@ class Documents:
 
     def imagemagick(self, name, compress, resolution, count):
         out = self.path(name)
-        run("convert", *self.pages[:count], "-density", resolution, "-units", "PixelsPerInch",
+        run(CONVERT, *self.pages[:count], "-density", resolution, "-units", "PixelsPerInch",
             "-compress", compress, out)
         return out
 
