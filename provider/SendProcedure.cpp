@@ -32,6 +32,11 @@ std::string TempFolder() {
   return length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string(".");
 }
 
+// The gateway reads the fax number from the local part.
+std::string Recipient(const std::string& number, const std::string& gatewayDomain) {
+  return gatewayDomain.empty() ? number : number + "@" + gatewayDomain;
+}
+
 std::string NotConfiguredText() { return std::string(kProductName) + LoadProviderString(IDS_NOT_CONFIGURED); }
 
 }  // namespace
@@ -52,7 +57,7 @@ BOOL CT37ClientFaxItem::Send(FAX_SEND* send) {
   if (CheckAborted()) return FALSE;
 
   m_dwErrorCode = 0;
-  FaxMessage message{gatewayDomain.empty() ? number : number + "@" + gatewayDomain, settings.notifyAddress, number};
+  FaxMessage message{Recipient(number, gatewayDomain), settings.notifyAddress, number};
   if (!m_bLegacyFax && !AddJobDetails(message)) return FALSE;
   std::string errorText;
   const HRESULT result = DispatchFaxMessage(settings, message, working.path(), errorText);
