@@ -1,5 +1,7 @@
 #include "HostCapture.h"
 
+#include <shlobj.h>
+
 #include <mutex>
 #include <set>
 
@@ -16,6 +18,7 @@ struct CaptureState {
   std::vector<std::string> sources;  // index + 1 is the fake event-source handle
   unsigned versionQueries = 0;
   bool simulating = false;
+  bool commonAppDataHidden = false;
   SimulatedPlatform platform;
   HANDLE serviceHeap = nullptr;
   std::set<void*> liveBlocks;
@@ -110,6 +113,14 @@ BOOL AnswerVersion(Info* info, BOOL(WINAPI* real)(Info*)) {
 BOOL WINAPI FakeGetVersionExW(OSVERSIONINFOW* info) { return AnswerVersion(info, &GetVersionExW); }
 BOOL WINAPI FakeGetVersionExA(OSVERSIONINFOA* info) { return AnswerVersion(info, &GetVersionExA); }
 
+HRESULT WINAPI FakeSHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path) {
+  {
+    std::lock_guard<std::mutex> guard(State().lock);
+    if (State().commonAppDataHidden) return E_FAIL;
+  }
+  return SHGetFolderPathA(owner, folder, token, flags, path);
+}
+
 LPVOID WINAPI LedgerHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
   void* block = HeapAlloc(heap, flags, size);
   std::lock_guard<std::mutex> guard(State().lock);
@@ -149,6 +160,7 @@ void WatchProvider(HMODULE provider) {
   PatchImport(provider, "advapi32.dll", "DeregisterEventSource", reinterpret_cast<void*>(FakeDeregisterEventSource));
   PatchImport(provider, "kernel32.dll", "GetVersionExW", reinterpret_cast<void*>(FakeGetVersionExW));
   PatchImport(provider, "kernel32.dll", "GetVersionExA", reinterpret_cast<void*>(FakeGetVersionExA));
+  PatchImport(provider, "shell32.dll", "SHGetFolderPathA", reinterpret_cast<void*>(FakeSHGetFolderPathA));
   PatchImport(provider, "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(LedgerHeapAlloc));
   PatchImport(provider, "kernel32.dll", "HeapFree", reinterpret_cast<void*>(LedgerHeapFree));
   PatchImport(provider, "kernel32.dll", "HeapReAlloc", reinterpret_cast<void*>(LedgerHeapReAlloc));
@@ -163,6 +175,11 @@ void SimulatePlatform(const SimulatedPlatform& platform) {
 void StopSimulatingPlatform() {
   std::lock_guard<std::mutex> guard(State().lock);
   State().simulating = false;
+}
+
+void HideCommonAppData(bool hidden) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  State().commonAppDataHidden = hidden;
 }
 
 void WatchServiceHeap(HANDLE heap) {

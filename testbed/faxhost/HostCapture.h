@@ -34,6 +34,9 @@ void WatchProvider(HMODULE provider);
 // Makes the provider see the given platform; without a call it sees the real one.
 void SimulatePlatform(const SimulatedPlatform& platform);
 void StopSimulatingPlatform();
+// Makes the provider's known-folder query fail, as where the all-users
+// application data folder cannot be determined.
+void HideCommonAppData(bool hidden);
 // The heap whose blocks the ledger follows.
 void WatchServiceHeap(HANDLE heap);
 

@@ -14,16 +14,24 @@ namespace {
 
 const char kRefusal[] = "\r\nOnError=0X8000ffff\r\n";
 
+constexpr char kLogName[] = "\\CorviskFSP3.0.1.log";
+
 std::string LogPath() {
   char folder[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-  return std::string(folder) + "\\CorviskFSP3.0.1.log";
+  return folder + std::string(kLogName);
+}
+
+std::string SystemFolderLogPath() {
+  char folder[MAX_PATH] = "";
+  GetSystemDirectoryA(folder, MAX_PATH);
+  return folder + std::string(kLogName);
 }
 
 // Reads the log while a job may still hold it: the provider shares it with
 // no one, so a read that fails says the file is held.
-bool ReadLog(std::string& content) {
-  HANDLE file = CreateFileA(LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+bool ReadLog(std::string& content, const std::string& path = LogPath()) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   char buffer[4096];
@@ -93,6 +101,20 @@ TEST_F(JobLogTest, NewJobTruncatesThePreviousLog) {
   EndJob(next);
   ASSERT_TRUE(ReadLog(content));
   ExpectStampedWith(content, kRefusal);
+}
+
+TEST_F(JobLogTest, WithoutTheAllUsersFolderTheLogGoesToTheSystemFolder) {
+  DeleteFileA(SystemFolderLogPath().c_str());
+  HideCommonAppData(true);
+  HANDLE job = StartJob();
+  Refuse(job);
+  EndJob(job);
+  HideCommonAppData(false);
+  std::string content;
+  EXPECT_FALSE(ReadLog(content)) << "nothing in the all-users folder";
+  ASSERT_TRUE(ReadLog(content, SystemFolderLogPath()));
+  ExpectStampedWith(content, kRefusal);
+  DeleteFileA(SystemFolderLogPath().c_str());
 }
 
 }  // namespace
