@@ -11,8 +11,7 @@ std::string FormatTextV(const char* format, va_list args);
 
 // printf-style formatting into a fixed buffer: the text is cut to
 // capacity - 1 characters and always terminated, never written past the end.
-void FormatBounded(char* buffer, size_t capacity, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+void FormatBounded(char* buffer, size_t capacity, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void FormatBoundedV(char* buffer, size_t capacity, const char* format, va_list args);
 
 }  // namespace corvisk

@@ -13,8 +13,7 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-constexpr char kUsageText[] =
-    "usage: faxtiff retag FILE | faxtiff restructure SRC DST | faxtiff pages FILE\n";
+constexpr char kUsageText[] = "usage: faxtiff retag FILE | faxtiff restructure SRC DST | faxtiff pages FILE\n";
 
 void PrintFailure(const char* step, const TiffStatus& status) {
   std::string reason = DescribeTiffFault(status.fault);

@@ -77,8 +77,7 @@ HRESULT IsInProgressOn(IFaxOutgoingJob* job, long deviceId, bool& matches, CallC
 
 // The first job in the queue's order that the device is sending; none when
 // no job matches.
-HRESULT FindInProgressJob(IFaxOutgoingJobs* jobs, long deviceId, com_ptr<IFaxOutgoingJob>& found,
-                          CallCheck& check) {
+HRESULT FindInProgressJob(IFaxOutgoingJobs* jobs, long deviceId, com_ptr<IFaxOutgoingJob>& found, CallCheck& check) {
   long count = 0;
   CORVISK_RETURN_IF_FAILED(check(jobs->get_Count(&count), jobs));
   for (long index = 1; index <= count; ++index) {

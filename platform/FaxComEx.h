@@ -74,8 +74,8 @@ struct IFaxServer : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE GetExtensionProperty(BSTR guid, VARIANT* property) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetExtensionProperty(BSTR guid, VARIANT property) = 0;
   virtual HRESULT STDMETHODCALLTYPE ListenToServerEvents(FAX_SERVER_EVENTS_TYPE_ENUM eventTypes) = 0;
-  virtual HRESULT STDMETHODCALLTYPE RegisterDeviceProvider(BSTR guid, BSTR friendlyName, BSTR imageName,
-                                                           BSTR tspName, long fspiVersion) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RegisterDeviceProvider(BSTR guid, BSTR friendlyName, BSTR imageName, BSTR tspName,
+                                                           long fspiVersion) = 0;
   virtual HRESULT STDMETHODCALLTYPE UnregisterDeviceProvider(BSTR uniqueName) = 0;
   virtual HRESULT STDMETHODCALLTYPE RegisterInboundRoutingExtension(BSTR extensionName, BSTR friendlyName,
                                                                     BSTR imageName, VARIANT methods) = 0;
@@ -150,7 +150,7 @@ struct IFaxOutgoingQueue : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_Branding(VARIANT_BOOL* branding) = 0;  // slot 25
   virtual HRESULT STDMETHODCALLTYPE put_Branding(VARIANT_BOOL branding) = 0;
   virtual HRESULT STDMETHODCALLTYPE Refresh() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Save() = 0;                             // slot 28
+  virtual HRESULT STDMETHODCALLTYPE Save() = 0;                            // slot 28
   virtual HRESULT STDMETHODCALLTYPE GetJobs(IFaxOutgoingJobs** jobs) = 0;  // slot 29
   virtual HRESULT STDMETHODCALLTYPE GetJob(BSTR jobId, IFaxOutgoingJob** job) = 0;
 };
@@ -176,7 +176,7 @@ struct IFaxOutgoingJob : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_Sender(IFaxSender** sender) = 0;  // slot 17
   virtual HRESULT STDMETHODCALLTYPE get_Recipient(IFaxRecipient** recipient) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_CurrentPage(long* page) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_DeviceId(long* deviceId) = 0;          // slot 20
+  virtual HRESULT STDMETHODCALLTYPE get_DeviceId(long* deviceId) = 0;             // slot 20
   virtual HRESULT STDMETHODCALLTYPE get_Status(FAX_JOB_STATUS_ENUM* status) = 0;  // slot 21
   virtual HRESULT STDMETHODCALLTYPE get_ExtendedStatusCode(FAX_JOB_EXTENDED_STATUS_ENUM* code) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_ExtendedStatus(BSTR* status) = 0;

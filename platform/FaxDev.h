@@ -45,13 +45,11 @@ static_assert(sizeof(FAX_SEND) == 72 && sizeof(FAX_DEV_STATUS) == 56, "FSP layou
 static_assert(sizeof(FAX_SEND) == 44 && sizeof(FAX_DEV_STATUS) == 44, "FSP layout");
 #endif
 
-typedef void(CALLBACK* PFAX_LINECALLBACK)(HANDLE FaxHandle, DWORD hDevice, DWORD dwMessage,
-                                          DWORD_PTR dwInstance, DWORD_PTR dwParam1,
-                                          DWORD_PTR dwParam2, DWORD_PTR dwParam3);
-typedef BOOL(CALLBACK* PFAX_SERVICE_CALLBACK)(HANDLE FaxHandle, DWORD DeviceId, DWORD_PTR Param1,
-                                              DWORD_PTR Param2, DWORD_PTR Param3);
-typedef BOOL(CALLBACK* PFAX_SEND_CALLBACK)(HANDLE FaxHandle, HCALL CallHandle, DWORD Reserved1,
-                                           DWORD Reserved2);
+typedef void(CALLBACK* PFAX_LINECALLBACK)(HANDLE FaxHandle, DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance,
+                                          DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+typedef BOOL(CALLBACK* PFAX_SERVICE_CALLBACK)(HANDLE FaxHandle, DWORD DeviceId, DWORD_PTR Param1, DWORD_PTR Param2,
+                                              DWORD_PTR Param3);
+typedef BOOL(CALLBACK* PFAX_SEND_CALLBACK)(HANDLE FaxHandle, HCALL CallHandle, DWORD Reserved1, DWORD Reserved2);
 
 typedef BOOL(WINAPI* PFAXDEVINITIALIZE)(HLINEAPP, HANDLE, PFAX_LINECALLBACK*, PFAX_SERVICE_CALLBACK);
 typedef BOOL(WINAPI* PFAXDEVVIRTUALDEVICECREATION)(LPDWORD, LPWSTR, LPDWORD, HANDLE, ULONG_PTR);

@@ -6,9 +6,8 @@
 
 namespace corvisk {
 
-#define SAME_MEMBER(member)                                                     \
-  static_assert(offsetof(FAX_DEV_STATUS, member) == offsetof(DevStatusBlock, member), \
-                "status layout: " #member)
+#define SAME_MEMBER(member) \
+  static_assert(offsetof(FAX_DEV_STATUS, member) == offsetof(DevStatusBlock, member), "status layout: " #member)
 static_assert(sizeof(FAX_DEV_STATUS) == sizeof(DevStatusBlock), "status layout: size");
 SAME_MEMBER(SizeOfStruct);
 SAME_MEMBER(StatusId);
@@ -39,8 +38,7 @@ void CClientFaxItem::PostStatus() {
   if (!block) return;
   FillStatus(block, needed);
   // Once posted, the block belongs to the fax service, which frees it.
-  if (!PostQueuedCompletionStatus(m_hCompletionPort, needed, m_completionKey,
-                                  reinterpret_cast<OVERLAPPED*>(block)))
+  if (!PostQueuedCompletionStatus(m_hCompletionPort, needed, m_completionKey, reinterpret_cast<OVERLAPPED*>(block)))
     ProviderFree(block);
 }
 

@@ -10,8 +10,8 @@ namespace {
 
 std::string JobLogFolder() {
   char folder[MAX_PATH] = "";
-  if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                 SHGFP_TYPE_CURRENT, folder)))
+  if (SUCCEEDED(
+          SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder)))
     return folder;
   const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
   return std::string(folder, length < MAX_PATH ? length : 0);
@@ -23,8 +23,7 @@ std::string LocalTimeText() {
   GetLocalTime(&now);
   DATE date = 0;
   unique_bstr text;
-  if (!SystemTimeToVariantTime(&now, &date) ||
-      FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put())))
+  if (!SystemTimeToVariantTime(&now, &date) || FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put())))
     return std::string();
   return ToAnsi(text.get(), static_cast<int>(text.length()));
 }
@@ -36,13 +35,11 @@ void WriteText(HANDLE file, const std::string& text) {
 
 }  // namespace
 
-std::string JobLogPath() {
-  return JobLogFolder() + "\\" + kProductName + kVersionText + ".log";
-}
+std::string JobLogPath() { return JobLogFolder() + "\\" + kProductName + kVersionText + ".log"; }
 
 unique_hfile CreateJobLog() {
-  unique_hfile file(CreateFileA(JobLogPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  unique_hfile file(
+      CreateFileA(JobLogPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file) WriteText(file.get(), LocalTimeText() + " : ");
   return file;
 }

@@ -20,8 +20,8 @@ HRESULT SendThroughCdo(const ProviderSettings& settings, const FaxMessage& messa
 
 }  // namespace
 
-HRESULT DispatchFaxMessage(const ProviderSettings& settings, const FaxMessage& message,
-                           const std::string& attachment, std::string& errorText) {
+HRESULT DispatchFaxMessage(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
+                           std::string& errorText) {
   errorText.clear();
   // One transport per send: a failure is never retried through the other.
   if (settings.ntlmAuthentication) return SendThroughSuppEmail(settings, message, attachment, errorText);

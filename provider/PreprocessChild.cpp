@@ -6,8 +6,7 @@ DWORD PreprocessChild::Start(std::string commandLine, const std::atomic<bool>& a
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   CriticalSectionGuard guard(lock_);
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process_)) {
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
     const DWORD error = GetLastError();
     process_ = PROCESS_INFORMATION{};
     return error;

@@ -101,9 +101,8 @@ extern "C" BOOL WINAPI FaxDevInitialize(HLINEAPP /*lineApp*/, HANDLE heap, PFAX_
 
 // One virtual device, "CorviskFSP" with identifier prefix 0x7700; accepted in
 // every state. The port and key are kept but unused: jobs post to their own.
-extern "C" BOOL WINAPI FaxDevVirtualDeviceCreation(LPDWORD deviceCount, LPWSTR deviceNamePrefix,
-                                                   LPDWORD deviceIdPrefix, HANDLE completionPort,
-                                                   ULONG_PTR completionKey) {
+extern "C" BOOL WINAPI FaxDevVirtualDeviceCreation(LPDWORD deviceCount, LPWSTR deviceNamePrefix, LPDWORD deviceIdPrefix,
+                                                   HANDLE completionPort, ULONG_PTR completionKey) {
   OutputDebugStringA("\r\nCorviskFSP ver.");
   OutputDebugStringA(kVersionTrace);
   OutputDebugStringA("\r\n");
@@ -160,8 +159,7 @@ extern "C" BOOL WINAPI FaxDevReceive(HANDLE jobHandle, HCALL /*call*/, PFAX_RECE
 extern "C" BOOL WINAPI FaxDevReportStatus(HANDLE jobHandle, PFAX_DEV_STATUS status, DWORD statusSize,
                                           LPDWORD statusSizeRequired) {
   return RunGuarded(nullptr, FALSE, [&] {
-    if (!RequireProvider().ReportJobStatus(jobHandle, status, statusSize, statusSizeRequired))
-      return Fail(kUnexpected);
+    if (!RequireProvider().ReportJobStatus(jobHandle, status, statusSize, statusSizeRequired)) return Fail(kUnexpected);
     return Succeed();
   });
 }

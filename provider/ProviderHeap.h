@@ -35,9 +35,13 @@ struct ProviderAllocator {
   }
   void deallocate(T* block, size_t) noexcept { ProviderFree(block); }
   template <typename U>
-  bool operator==(const ProviderAllocator<U>&) const noexcept { return true; }
+  bool operator==(const ProviderAllocator<U>&) const noexcept {
+    return true;
+  }
   template <typename U>
-  bool operator!=(const ProviderAllocator<U>&) const noexcept { return false; }
+  bool operator!=(const ProviderAllocator<U>&) const noexcept {
+    return false;
+  }
 };
 
 }  // namespace corvisk

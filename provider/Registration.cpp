@@ -63,8 +63,7 @@ Fn FindWinFaxFunction(const unique_hmodule& winfax, const char* name) {
 DWORD RegisterWithFaxService(const wchar_t* imagePath) {
   const unique_hmodule winfax = LoadWinFax();
   if (!winfax) return GetLastError();
-  const auto registerProvider =
-      FindWinFaxFunction<FaxRegisterServiceProviderFn>(winfax, "FaxRegisterServiceProviderW");
+  const auto registerProvider = FindWinFaxFunction<FaxRegisterServiceProviderFn>(winfax, "FaxRegisterServiceProviderW");
   if (!registerProvider) return GetLastError();
   if (!registerProvider(kDeviceProvider, kFriendlyName, imagePath, kTelephonyProvider)) return GetLastError();
   return ERROR_SUCCESS;
@@ -81,15 +80,14 @@ void TraceError(DWORD code, const char* what, const char* prefix, const char* su
 unique_hkey CreateKey(const wchar_t* path) {
   unique_hkey key;
   wchar_t noClass[] = L"";
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      key.put(), nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
+                      nullptr) != ERROR_SUCCESS)
     return unique_hkey();
   return key;
 }
 
 bool SetDword(HKEY key, const wchar_t* name, DWORD value) {
-  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-         ERROR_SUCCESS;
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
 }
 
 // Deletes a key of HKEY_LOCAL_MACHINE with everything below it, trying a
@@ -143,8 +141,8 @@ void InstallEventSource(const wchar_t* dllPath) {
     return;
   }
   const DWORD bytes = static_cast<DWORD>((std::wcslen(dllPath) + 1) * sizeof(wchar_t));
-  if (RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(dllPath),
-                     bytes) != ERROR_SUCCESS)
+  if (RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(dllPath), bytes) !=
+      ERROR_SUCCESS)
     OutputDebugStringA("Failed to created EventMessageFile\r\n");
   if (!SetDword(key.get(), L"TypesSupported", kEventTypesSupported))
     OutputDebugStringA("Failed to create TypesSupported\r\n");
@@ -157,8 +155,7 @@ void FileAppletCategory() {
     OutputDebugStringW(L"Failed to create reg key for CorviskFSPCPL.cpl\r\n");
     return;
   }
-  if (!SetDword(key.get(), kAppletValue, kAppletCategory))
-    OutputDebugStringW(L"Failed to write CorviskFSPCPL.cpl\r\n");
+  if (!SetDword(key.get(), kAppletValue, kAppletCategory)) OutputDebugStringW(L"Failed to write CorviskFSPCPL.cpl\r\n");
 }
 
 void RemoveAppletCategory() {
@@ -205,8 +202,8 @@ void UnregisterWithFaxService() {
     StopFaxService();
     return;
   }
-  TraceError(GetLastError(), "FaxUnregisterServiceProvider()",
-             "Failed in FaxUnregisterServiceProvider(CorviskFSP) - ", "\r\n");
+  TraceError(GetLastError(), "FaxUnregisterServiceProvider()", "Failed in FaxUnregisterServiceProvider(CorviskFSP) - ",
+             "\r\n");
 }
 
 // Below 5.2 the registration is the fax provider key, deleted directly.

@@ -129,8 +129,7 @@ bool CT37ClientFaxItem::AddJobDetails(FaxMessage& message) {
   Sleep(kLookupDelayMs);
   JobDetails details;
   const bool viaServer = m_bServer52OrLater;
-  const HRESULT result =
-      viaServer ? GetSuppJobDetails(kLookupDeviceId, details) : GetJobID(kLookupDeviceId, details);
+  const HRESULT result = viaServer ? GetSuppJobDetails(kLookupDeviceId, details) : GetJobID(kLookupDeviceId, details);
   if (!details.diagnostic.empty()) Log(details.diagnostic);
   if (result == S_OK) {
     if (!details.jobId.empty()) message.subject += " JobID:" + details.jobId;
@@ -180,9 +179,9 @@ CT37ClientFaxItem::PreprocessOutcome CT37ClientFaxItem::RunPreProcessCommand(con
                                                                              unique_temp_file& working) {
   if (commandTemplate.empty()) return PreprocessOutcome::Skipped;
   const std::string target = PreprocessTargetName(working.path());
-  const std::optional<std::string> commandLine =
-      IsValidPreprocessTemplate(commandTemplate) ? ExpandPreprocessCommand(commandTemplate, working.path(), target)
-                                                 : std::nullopt;
+  const std::optional<std::string> commandLine = IsValidPreprocessTemplate(commandTemplate)
+                                                     ? ExpandPreprocessCommand(commandTemplate, working.path(), target)
+                                                     : std::nullopt;
   if (!commandLine) {
     Log("PreProcessCommand is specified but is not valid\r\n");
     return PreprocessOutcome::Skipped;

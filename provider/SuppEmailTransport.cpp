@@ -17,13 +17,10 @@ VARIANT_BOOL ToVariantBool(bool flag) { return flag ? VARIANT_TRUE : VARIANT_FAL
 struct FaxMailTexts {
   unique_bstr server, recipient, sender, subject, attachment, headerName, headerValue;
 
-  bool Complete() const {
-    return server && recipient && sender && subject && attachment && headerName && headerValue;
-  }
+  bool Complete() const { return server && recipient && sender && subject && attachment && headerName && headerValue; }
 };
 
-FaxMailTexts ConvertTexts(const ProviderSettings& settings, const FaxMessage& message,
-                          const std::string& attachment) {
+FaxMailTexts ConvertTexts(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment) {
   FaxMailTexts texts;
   texts.server = ToBstr(settings.smtpServer);
   texts.recipient = ToBstr(message.recipient);
@@ -56,16 +53,15 @@ HRESULT SendFaxMail(const ProviderSettings& settings, const FaxMessage& message,
   const HRESULT result = server->SendFaxMail(
       texts.server.get(), settings.smtpPort, settings.smtpTimeout, texts.recipient.get(), texts.sender.get(),
       texts.subject.get(), texts.attachment.get(), texts.headerName.get(), texts.headerValue.get(), 0, 0, 0,
-      VARIANT_TRUE, ToVariantBool(settings.useSsl), ToVariantBool(IsLocalPickup(settings.smtpServer)),
-      error.put());
+      VARIANT_TRUE, ToVariantBool(settings.useSsl), ToVariantBool(IsLocalPickup(settings.smtpServer)), error.put());
   if (error.length() > 0) errorText = ToAnsi(error.get(), static_cast<int>(error.length()));
   return result;
 }
 
 }  // namespace
 
-HRESULT SendThroughSuppEmail(const ProviderSettings& settings, const FaxMessage& message,
-                             const std::string& attachment, std::string& errorText) noexcept {
+HRESULT SendThroughSuppEmail(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
+                             std::string& errorText) noexcept {
   try {
     errorText.clear();
     return SendFaxMail(settings, message, attachment, errorText);

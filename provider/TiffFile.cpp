@@ -14,35 +14,55 @@ constexpr uint32_t kUnexpected = 0x8000FFFF;   // E_UNEXPECTED
 
 const char* DescribeTiffFault(TiffFault fault) {
   switch (fault) {
-    case TiffFault::None: return "success";
-    case TiffFault::CannotOpen: return "cannot open the file";
-    case TiffFault::CannotCreate: return "cannot create the output file";
-    case TiffFault::CannotRead: return "cannot read the file";
-    case TiffFault::CannotWrite: return "cannot write the output file";
-    case TiffFault::OutOfMemory: return "out of memory";
-    case TiffFault::NotTiff: return "not a TIFF file";
-    case TiffFault::BigEndian: return "big-endian (MM) TIFF files are not supported";
-    case TiffFault::BeyondEnd: return "an offset or count points past the end of the file";
-    case TiffFault::DirectoryLoop: return "the directory chain loops back on itself";
-    case TiffFault::TooManyDirectories: return "more directories than a document may have";
-    case TiffFault::TooManyEntries: return "a page would need more than 65535 directory entries";
-    case TiffFault::NoKeptEntry: return "a directory has no entry up to tag 306";
-    case TiffFault::NoStrip: return "a page has no usable strip of image data";
-    case TiffFault::MultipleStrips: return "a page is stored in more than one strip";
-    case TiffFault::TooLarge: return "the result would exceed the 4 GiB a TIFF file can address";
+    case TiffFault::None:
+      return "success";
+    case TiffFault::CannotOpen:
+      return "cannot open the file";
+    case TiffFault::CannotCreate:
+      return "cannot create the output file";
+    case TiffFault::CannotRead:
+      return "cannot read the file";
+    case TiffFault::CannotWrite:
+      return "cannot write the output file";
+    case TiffFault::OutOfMemory:
+      return "out of memory";
+    case TiffFault::NotTiff:
+      return "not a TIFF file";
+    case TiffFault::BigEndian:
+      return "big-endian (MM) TIFF files are not supported";
+    case TiffFault::BeyondEnd:
+      return "an offset or count points past the end of the file";
+    case TiffFault::DirectoryLoop:
+      return "the directory chain loops back on itself";
+    case TiffFault::TooManyDirectories:
+      return "more directories than a document may have";
+    case TiffFault::TooManyEntries:
+      return "a page would need more than 65535 directory entries";
+    case TiffFault::NoKeptEntry:
+      return "a directory has no entry up to tag 306";
+    case TiffFault::NoStrip:
+      return "a page has no usable strip of image data";
+    case TiffFault::MultipleStrips:
+      return "a page is stored in more than one strip";
+    case TiffFault::TooLarge:
+      return "the result would exceed the 4 GiB a TIFF file can address";
   }
   return "unknown failure";
 }
 
 uint32_t ErrorCodeOf(const TiffStatus& status) {
   switch (status.fault) {
-    case TiffFault::None: return 0;
+    case TiffFault::None:
+      return 0;
     case TiffFault::CannotOpen:
     case TiffFault::CannotCreate:
     case TiffFault::CannotRead:
-    case TiffFault::CannotWrite: return status.systemError;
-    case TiffFault::OutOfMemory: return kOutOfMemory;
-    default: return kUnexpected;
+    case TiffFault::CannotWrite:
+      return status.systemError;
+    case TiffFault::OutOfMemory:
+      return kOutOfMemory;
+    default:
+      return kUnexpected;
   }
 }
 

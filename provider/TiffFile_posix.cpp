@@ -15,9 +15,12 @@ namespace {
 
 int OpenFlags(TiffFile::Access access) {
   switch (access) {
-    case TiffFile::Access::Read: return O_RDONLY;
-    case TiffFile::Access::ReadWrite: return O_RDWR;
-    case TiffFile::Access::Create: return O_WRONLY | O_CREAT;
+    case TiffFile::Access::Read:
+      return O_RDONLY;
+    case TiffFile::Access::ReadWrite:
+      return O_RDWR;
+    case TiffFile::Access::Create:
+      return O_WRONLY | O_CREAT;
   }
   return O_RDONLY;
 }

@@ -19,9 +19,12 @@ HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 
 DWORD DesiredAccess(TiffFile::Access access) {
   switch (access) {
-    case TiffFile::Access::Read: return GENERIC_READ;
-    case TiffFile::Access::ReadWrite: return GENERIC_READ | GENERIC_WRITE;
-    case TiffFile::Access::Create: return GENERIC_WRITE;
+    case TiffFile::Access::Read:
+      return GENERIC_READ;
+    case TiffFile::Access::ReadWrite:
+      return GENERIC_READ | GENERIC_WRITE;
+    case TiffFile::Access::Create:
+      return GENERIC_WRITE;
   }
   return GENERIC_READ;
 }
@@ -39,8 +42,8 @@ TiffStatus TiffFile::Open(const FilePath& path, Access access) {
   Close();
   const bool create = access == Access::Create;
   const TiffFault fault = create ? TiffFault::CannotCreate : TiffFault::CannotOpen;
-  HANDLE file = CreateFileW(path.c_str(), DesiredAccess(access), 0, nullptr,
-                            create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), DesiredAccess(access), 0, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Fail(fault, GetLastError());
   handle_ = reinterpret_cast<std::intptr_t>(file);
   LARGE_INTEGER size{};
@@ -83,7 +86,8 @@ TiffStatus TiffFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     OVERLAPPED position = At(offset);
     DWORD put = 0;
     const DWORD part = static_cast<DWORD>(std::min(size, kMaxTransfer));
-    if (!WriteFile(AsHandle(handle_), bytes, part, &put, &position)) return Fail(TiffFault::CannotWrite, GetLastError());
+    if (!WriteFile(AsHandle(handle_), bytes, part, &put, &position))
+      return Fail(TiffFault::CannotWrite, GetLastError());
     if (put == 0) return Fail(TiffFault::CannotWrite, ERROR_WRITE_FAULT);
     bytes += put;
     offset += put;

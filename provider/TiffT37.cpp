@@ -73,9 +73,12 @@ bool IsOutOfLine(const Entry& entry) { return ValueSize(entry) > 4; }
 // An inline value read at its type's width (a SHORT sits in the low half).
 uint32_t InlineValue(const Entry& entry) {
   switch (TypeWidth(entry.type)) {
-    case 1: return entry.value & 0xFF;
-    case 2: return entry.value & 0xFFFF;
-    default: return entry.value;
+    case 1:
+      return entry.value & 0xFF;
+    case 2:
+      return entry.value & 0xFFFF;
+    default:
+      return entry.value;
   }
 }
 

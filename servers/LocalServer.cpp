@@ -76,12 +76,9 @@ HRESULT RegisterServer(const ServerClass& server) {
   const std::wstring classKey = L"CLSID\\" + GuidText(server.clsid);
   const std::wstring progId = server.progId;
   const std::pair<std::wstring, std::wstring> values[] = {
-      {classKey, server.description},
-      {classKey + L"\\LocalServer32", L"\"" + path + L"\""},
-      {classKey + L"\\ProgID", progId},
-      {classKey + L"\\TypeLib", GuidText(server.libid)},
-      {progId, server.description},
-      {progId + L"\\CLSID", GuidText(server.clsid)},
+      {classKey, server.description},   {classKey + L"\\LocalServer32", L"\"" + path + L"\""},
+      {classKey + L"\\ProgID", progId}, {classKey + L"\\TypeLib", GuidText(server.libid)},
+      {progId, server.description},     {progId + L"\\CLSID", GuidText(server.clsid)},
   };
   for (const auto& [key, value] : values) CORVISK_RETURN_IF_FAILED(WriteClassesValue(key, value));
   com_ptr<ITypeLib> library;

@@ -31,9 +31,9 @@ class SuppDetails : public DispatchObject<ISuppDetails> {
   }
 };
 
-const ServerClass kSuppDetails{CLSID_SuppDetails,           IID_ISuppDetails,   LIBID_QuendrySuppDetailsLib,
-                               L"QuendrySuppDetails.SuppDetails", L"SuppDetails Class",
-                               &CreateDispatchObject<SuppDetails>};
+const ServerClass kSuppDetails{CLSID_SuppDetails,           IID_ISuppDetails,
+                               LIBID_QuendrySuppDetailsLib, L"QuendrySuppDetails.SuppDetails",
+                               L"SuppDetails Class",        &CreateDispatchObject<SuppDetails>};
 
 }  // namespace
 

@@ -59,29 +59,28 @@ class SuppEmail : public DispatchObject<ISuppEmail> {
     });
   }
 
-  HRESULT STDMETHODCALLTYPE SendFaxMail(BSTR server, LONG port, LONG timeoutSeconds, BSTR to, BSTR from,
-                                        BSTR subject, BSTR attachment, BSTR headerName, BSTR headerValue,
-                                        LONG notifyOnSuccess, LONG notifyOnFailure, LONG notifyOnDelay,
-                                        VARIANT_BOOL ntlm, VARIANT_BOOL useSsl, VARIANT_BOOL usePickup,
-                                        BSTR* errorText) override {
+  HRESULT STDMETHODCALLTYPE SendFaxMail(BSTR server, LONG port, LONG timeoutSeconds, BSTR to, BSTR from, BSTR subject,
+                                        BSTR attachment, BSTR headerName, BSTR headerValue, LONG notifyOnSuccess,
+                                        LONG notifyOnFailure, LONG notifyOnDelay, VARIANT_BOOL ntlm,
+                                        VARIANT_BOOL useSsl, VARIANT_BOOL usePickup, BSTR* errorText) override {
     if (!errorText) return E_POINTER;
     *errorText = nullptr;
     return RunGuarded([&] {
       const std::wstring attachmentPath(attachment ? attachment : L"", SysStringLen(attachment));
       std::string error;
-      const HRESULT result = SendCDOMessage(
-          "", "", Narrow(server).c_str(), Narrow(to).c_str(), Narrow(from).c_str(), Narrow(subject).c_str(), "",
-          attachmentPath.c_str(), Narrow(headerName).c_str(), Narrow(headerValue).c_str(), notifyOnSuccess != 0,
-          notifyOnFailure != 0, notifyOnDelay != 0, port, timeoutSeconds, IsTrue(ntlm), IsTrue(usePickup), error,
-          IsTrue(useSsl));
+      const HRESULT result =
+          SendCDOMessage("", "", Narrow(server).c_str(), Narrow(to).c_str(), Narrow(from).c_str(),
+                         Narrow(subject).c_str(), "", attachmentPath.c_str(), Narrow(headerName).c_str(),
+                         Narrow(headerValue).c_str(), notifyOnSuccess != 0, notifyOnFailure != 0, notifyOnDelay != 0,
+                         port, timeoutSeconds, IsTrue(ntlm), IsTrue(usePickup), error, IsTrue(useSsl));
       return ReturnError(result, error, errorText);
     });
   }
 };
 
-const ServerClass kSuppEmail{CLSID_SuppEmail,           IID_ISuppEmail,     LIBID_QuendrySuppEmailLib,
-                             L"QuendrySuppEmail.SuppEmail", L"SuppEmail Class",
-                             &CreateDispatchObject<SuppEmail>};
+const ServerClass kSuppEmail{CLSID_SuppEmail,           IID_ISuppEmail,
+                             LIBID_QuendrySuppEmailLib, L"QuendrySuppEmail.SuppEmail",
+                             L"SuppEmail Class",        &CreateDispatchObject<SuppEmail>};
 
 }  // namespace
 

@@ -51,8 +51,7 @@ bool Fail(const char* what, LONG error, std::string& failureText) {
 ConfigSettings LoadConfigSettings() {
   ConfigSettings settings;
   unique_hkey key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-    return settings;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return settings;
   ReadRegistryText(key.get(), "SMTPServer", kTextValue, settings.smtpServer);
   ReadRegistryText(key.get(), "SMTPUserName", kTextValue, settings.smtpUserName);
   LoadSmtpPassword(key.get(), settings);

@@ -14,8 +14,7 @@ namespace corvisk {
 LONG ReadRegistryText(HKEY key, const char* name, DWORD size, std::string& text) {
   std::string buffer(size, '\0');
   DWORD count = size;
-  const LONG error =
-      RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &count);
+  const LONG error = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &count);
   if (error != ERROR_SUCCESS) return error;
   const char* end = std::find(buffer.data(), buffer.data() + count, '\0');
   const size_t length = static_cast<size_t>(end - buffer.data());

@@ -11,9 +11,7 @@ namespace corvisk {
 
 std::wstring ToWide(const std::string& text);
 std::string ToAnsi(const wchar_t* text, int length = -1);
-inline std::string ToAnsi(const std::wstring& text) {
-  return ToAnsi(text.c_str(), static_cast<int>(text.size()));
-}
+inline std::string ToAnsi(const std::wstring& text) { return ToAnsi(text.c_str(), static_cast<int>(text.size())); }
 // A BSTR made from narrow text; null when it cannot be allocated.
 unique_bstr ToBstr(const std::string& text);
 

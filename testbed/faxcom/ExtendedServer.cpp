@@ -26,14 +26,14 @@ class FaxSender : public StandInObject<IFaxSender> {
  public:
   explicit FaxSender(std::wstring email) { fields_[kEmail] = std::move(email); }
 
-#define SENDER_FIELD(Name, slot)                                                                         \
-  HRESULT STDMETHODCALLTYPE get_##Name(BSTR* value) override {                                          \
-    if (const auto injected = Injected(L"" #Name)) return *injected;                                     \
-    return CopyText(fields_[slot], value);                                                               \
-  }                                                                                                      \
-  HRESULT STDMETHODCALLTYPE put_##Name(BSTR value) override {                                           \
-    fields_[slot] = value ? value : L"";                                                                 \
-    return S_OK;                                                                                         \
+#define SENDER_FIELD(Name, slot)                                     \
+  HRESULT STDMETHODCALLTYPE get_##Name(BSTR* value) override {       \
+    if (const auto injected = Injected(L"" #Name)) return *injected; \
+    return CopyText(fields_[slot], value);                           \
+  }                                                                  \
+  HRESULT STDMETHODCALLTYPE put_##Name(BSTR value) override {        \
+    fields_[slot] = value ? value : L"";                             \
+    return S_OK;                                                     \
   }
   SENDER_FIELD(BillingCode, 0)
   SENDER_FIELD(City, 1)

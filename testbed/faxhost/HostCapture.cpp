@@ -69,8 +69,8 @@ BOOL WINAPI FakeDeregisterEventSource(HANDLE source) {
   return reinterpret_cast<size_t>(source) - 1 < State().sources.size();
 }
 
-BOOL WINAPI FakeReportEventA(HANDLE source, WORD type, WORD category, DWORD id, PSID user, WORD count,
-                             DWORD dataSize, LPCSTR* strings, LPVOID /*data*/) {
+BOOL WINAPI FakeReportEventA(HANDLE source, WORD type, WORD category, DWORD id, PSID user, WORD count, DWORD dataSize,
+                             LPCSTR* strings, LPVOID /*data*/) {
   std::lock_guard<std::mutex> guard(State().lock);
   const size_t index = reinterpret_cast<size_t>(source) - 1;
   if (index >= State().sources.size()) {

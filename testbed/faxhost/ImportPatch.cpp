@@ -10,8 +10,7 @@ T* AtOffset(HMODULE module, DWORD offset) {
 
 void* ReplaceEntry(IMAGE_THUNK_DATA* entry, void* replacement) {
   DWORD protection = 0;
-  if (!VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), PAGE_READWRITE, &protection))
-    return nullptr;
+  if (!VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), PAGE_READWRITE, &protection)) return nullptr;
   void* previous = reinterpret_cast<void*>(entry->u1.Function);
   entry->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
   VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), protection, &protection);
@@ -25,8 +24,7 @@ void* PatchInDescriptor(HMODULE module, const IMAGE_IMPORT_DESCRIPTOR& descripto
   for (; names->u1.AddressOfData; ++names, ++entries) {
     if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
     auto* byName = AtOffset<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(names->u1.AddressOfData));
-    if (lstrcmpA(reinterpret_cast<const char*>(byName->Name), function) == 0)
-      return ReplaceEntry(entries, replacement);
+    if (lstrcmpA(reinterpret_cast<const char*>(byName->Name), function) == 0) return ReplaceEntry(entries, replacement);
   }
   return nullptr;
 }

@@ -50,8 +50,8 @@ std::vector<StatusPacket> ProviderHost::TakePackets(DWORD waitMs) {
   OVERLAPPED* overlapped = nullptr;
   while (GetQueuedCompletionStatus(port_.get(), &bytes, &key, &overlapped, waitMs)) {
     const auto* block = reinterpret_cast<const FAX_DEV_STATUS*>(overlapped);
-    packets.push_back({bytes, key, block->SizeOfStruct, block->StatusId, block->StringId, block->PageCount,
-                       block->ErrorCode});
+    packets.push_back(
+        {bytes, key, block->SizeOfStruct, block->StatusId, block->StringId, block->PageCount, block->ErrorCode});
     ReleaseServiceBlock(overlapped);
     waitMs = 0;
   }

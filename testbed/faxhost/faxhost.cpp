@@ -29,8 +29,10 @@ struct Options {
 };
 
 int Usage() {
-  std::fputs("usage: faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]] "
-             "send --tiff FILE --number NUMBER [--abort-after MS]\n", stderr);
+  std::fputs(
+      "usage: faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]] "
+      "send --tiff FILE --number NUMBER [--abort-after MS]\n",
+      stderr);
   return 2;
 }
 
@@ -55,13 +57,20 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == L"send") sawSend = true;
-    else if (arg == L"--provider" && hasValue) options.provider = argv[++i];
-    else if (arg == L"--os" && hasValue) options.simulate = ParsePlatform(argv[++i], options.platform);
-    else if (arg == L"--tiff" && hasValue) options.tiff = argv[++i];
-    else if (arg == L"--number" && hasValue) options.number = argv[++i];
-    else if (arg == L"--abort-after" && hasValue) options.abortAfterMs = std::wcstol(argv[++i], nullptr, 10);
-    else return false;
+    if (arg == L"send")
+      sawSend = true;
+    else if (arg == L"--provider" && hasValue)
+      options.provider = argv[++i];
+    else if (arg == L"--os" && hasValue)
+      options.simulate = ParsePlatform(argv[++i], options.platform);
+    else if (arg == L"--tiff" && hasValue)
+      options.tiff = argv[++i];
+    else if (arg == L"--number" && hasValue)
+      options.number = argv[++i];
+    else if (arg == L"--abort-after" && hasValue)
+      options.abortAfterMs = std::wcstol(argv[++i], nullptr, 10);
+    else
+      return false;
     if (arg == L"--os" && !options.simulate) return false;
   }
   if (options.provider.empty()) options.provider = DefaultProvider();

@@ -15,9 +15,7 @@ namespace {
 constexpr wchar_t kProvidersKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers";
 
 // A provider name becomes one key name: it may not be empty or name a subkey.
-bool IsProviderName(const wchar_t* name) {
-  return name && *name && !std::wcschr(name, L'\\');
-}
+bool IsProviderName(const wchar_t* name) { return name && *name && !std::wcschr(name, L'\\'); }
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -43,10 +41,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 // Registers a device provider; an existing registration is left as it is and
 // the call fails with ERROR_ALREADY_EXISTS.
-extern "C" BOOL WINAPI FaxRegisterServiceProviderW(LPCWSTR deviceProvider, LPCWSTR friendlyName,
-                                                   LPCWSTR imageName, LPCWSTR tspName) {
-  if (!IsProviderName(deviceProvider) || !friendlyName || !imageName || !tspName)
-    return Fail(ERROR_INVALID_PARAMETER);
+extern "C" BOOL WINAPI FaxRegisterServiceProviderW(LPCWSTR deviceProvider, LPCWSTR friendlyName, LPCWSTR imageName,
+                                                   LPCWSTR tspName) {
+  if (!IsProviderName(deviceProvider) || !friendlyName || !imageName || !tspName) return Fail(ERROR_INVALID_PARAMETER);
   unique_hkey providers;
   LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProvidersKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                    KEY_CREATE_SUB_KEY, nullptr, providers.put(), nullptr);

@@ -59,8 +59,7 @@ TEST(SettingsNumber, ReadsTheLeadingDecimalInteger) {
 }
 
 TEST(SettingsNumber, TextWithoutALeadingNumberKeepsTheFallback) {
-  for (const char* text : {"abc", "", "-", "+x", " ", "x25", "- 5"})
-    EXPECT_EQ(ParseNumber(text, 2525), 2525) << text;
+  for (const char* text : {"abc", "", "-", "+x", " ", "x25", "- 5"}) EXPECT_EQ(ParseNumber(text, 2525), 2525) << text;
 }
 
 TEST(SettingsNumber, NumbersBeyond32BitsAreClampedNotWrapped) {
@@ -90,9 +89,9 @@ TEST(SettingsDefaults, BothProgramsStartFromTheSameValues) {
   EXPECT_EQ(provider.smtpServer, CORVISK_EXPECTED_GATEWAY_DOMAIN);
   EXPECT_EQ(provider.smtpPort, 2525);
   EXPECT_EQ(provider.smtpTimeout, 10);
-  for (const std::string* text : {&provider.smtpUserName, &provider.smtpPassword, &provider.notifyAddress,
-                                  &provider.gatewayPassword, &provider.preprocessCommand,
-                                  &provider.internationalPrefix})
+  for (const std::string* text :
+       {&provider.smtpUserName, &provider.smtpPassword, &provider.notifyAddress, &provider.gatewayPassword,
+        &provider.preprocessCommand, &provider.internationalPrefix})
     EXPECT_EQ(*text, "");
   EXPECT_FALSE(provider.ntlmAuthentication);
   EXPECT_FALSE(provider.useSsl);

@@ -30,9 +30,7 @@ struct MarkedBuffer {
 
 }  // namespace
 
-TEST(StatusBlock, FixedPartHasThePlatformSize) {
-  EXPECT_EQ(kFixed, sizeof(void*) == 8 ? 56u : 44u);
-}
+TEST(StatusBlock, FixedPartHasThePlatformSize) { EXPECT_EQ(kFixed, sizeof(void*) == 8 ? 56u : 44u); }
 
 TEST(StatusBlock, MeasureCountsEachNonEmptyTextWithItsTerminator) {
   JobStatus status;

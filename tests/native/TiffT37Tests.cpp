@@ -24,11 +24,26 @@ Bytes Slice(const Bytes& bytes, size_t at, size_t size) {
 // The example page: every tag with a rule of its own, plus two above 306.
 TestPage ExamplePage(const Bytes& strip) {
   TestPage page;
-  page.entries = {Long(254, 0),          Short(256, 1728),      Short(257, 1143),   Short(258, 1),
-                  Short(259, 3),         Short(262, 0),         Short(266, 1),      StripOffsets(),
-                  Short(277, 1),         Long(278, 1143),       StripByteCounts(),  Rational(282, 204, 1),
-                  Rational(283, 98, 1),  Long(292, 0),          Short(296, 2),      {297, 3, 2, 0x00010000, {}},
-                  Ascii(305, "CorviskFSP"), Ascii(306, "2024:01:02 03:04:05"), Long(326, 0), Short(327, 0)};
+  page.entries = {Long(254, 0),
+                  Short(256, 1728),
+                  Short(257, 1143),
+                  Short(258, 1),
+                  Short(259, 3),
+                  Short(262, 0),
+                  Short(266, 1),
+                  StripOffsets(),
+                  Short(277, 1),
+                  Long(278, 1143),
+                  StripByteCounts(),
+                  Rational(282, 204, 1),
+                  Rational(283, 98, 1),
+                  Long(292, 0),
+                  Short(296, 2),
+                  {297, 3, 2, 0x00010000, {}},
+                  Ascii(305, "CorviskFSP"),
+                  Ascii(306, "2024:01:02 03:04:05"),
+                  Long(326, 0),
+                  Short(327, 0)};
   page.strip = strip;
   return page;
 }
@@ -75,8 +90,8 @@ TEST_F(TiffRoutines, ExamplePageComesOutWithTheGivenTagsValuesAndOffsets) {
   ASSERT_EQ(pages.size(), 1u);
   const ReadPage& page = pages[0];
   EXPECT_EQ(page.offset, 8u);
-  EXPECT_EQ(page.Tags(), (std::vector<uint16_t>{254, 256, 257, 258, 259, 262, 266, 273, 274, 277, 278, 279, 282, 283,
-                                                284, 293, 296, 297, 305, 306}));
+  EXPECT_EQ(page.Tags(), (std::vector<uint16_t>{254, 256, 257, 258, 259, 262, 266, 273, 274, 277,
+                                                278, 279, 282, 283, 284, 293, 296, 297, 305, 306}));
   EXPECT_EQ(page.next, 0u);
   for (uint16_t added : {274, 284}) {
     const ReadEntry* entry = page.Find(added);
@@ -123,8 +138,8 @@ TEST_F(TiffRoutines, RetagLeavesAFileWithoutT4OptionsByteForByte) {
 // Regression: the edit used to turn the T4Options of 2-D coded pages into
 // T6Options 0 as well, leaving no record of the coding.
 TEST_F(TiffRoutines, RetagKeepsTheCodingOfTwoDimensionalT4PagesAndEditsTheRest) {
-  const BuiltTiff source = BuildTiff({FaxPage(3, 1, Pattern(9)), FaxPage(3, 4, Pattern(9)), FaxPage(4, 1, Pattern(9)),
-                                      FaxPage(3, 5, Pattern(9))});
+  const BuiltTiff source = BuildTiff(
+      {FaxPage(3, 1, Pattern(9)), FaxPage(3, 4, Pattern(9)), FaxPage(4, 1, Pattern(9)), FaxPage(3, 5, Pattern(9))});
   const std::vector<ReadPage> pages = ReadTiff(Retag(source.bytes));
   ASSERT_EQ(pages.size(), 4u);
   EXPECT_EQ(pages[0].Find(292)->value, 1u);
@@ -180,8 +195,7 @@ TEST_F(TiffRoutines, PagesAreChainedInOrderWithImageDataCopiedWhole) {
   // An odd first strip puts the second directory at an odd offset; the
   // third strip spans several copy chunks.
   const Bytes strips[] = {Pattern(101, 1), Pattern(64, 2), Pattern(3 * ChunkWriter::kChunkSize + 17, 3)};
-  const BuiltTiff source =
-      BuildTiff({FaxPage(4, 0, strips[0]), FaxPage(3, 0, strips[1]), FaxPage(3, 1, strips[2])});
+  const BuiltTiff source = BuildTiff({FaxPage(4, 0, strips[0]), FaxPage(3, 0, strips[1]), FaxPage(3, 1, strips[2])});
   const Bytes result = Restructure(source.bytes);
   const std::vector<ReadPage> pages = ReadTiff(result);
   ASSERT_EQ(pages.size(), 3u);

@@ -64,10 +64,10 @@ TestEntry StripByteCounts() { return {279, 4, kFillMe, 0, {}}; }
 
 TestPage FaxPage(uint16_t compression, uint32_t t4Options, Bytes strip) {
   TestPage page;
-  page.entries = {Long(254, 2),         Short(256, 1728),      Short(257, 2),           Short(258, 1),
-                  Short(259, compression), Short(262, 0),      Short(266, 1),           StripOffsets(),
-                  Short(277, 1),         Long(278, 2),          StripByteCounts(),       Rational(282, 204, 1),
-                  Rational(283, 196, 1), Long(292, t4Options), Short(296, 2)};
+  page.entries = {
+      Long(254, 2),      Short(256, 1728),      Short(257, 2),         Short(258, 1),        Short(259, compression),
+      Short(262, 0),     Short(266, 1),         StripOffsets(),        Short(277, 1),        Long(278, 2),
+      StripByteCounts(), Rational(282, 204, 1), Rational(283, 196, 1), Long(292, t4Options), Short(296, 2)};
   page.strip = std::move(strip);
   return page;
 }
@@ -150,8 +150,8 @@ ScratchFolder::~ScratchFolder() {
 
 std::string ScratchFolder::Write(const std::string& name, const Bytes& bytes) const {
   const std::string path = Path(name);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 

@@ -73,8 +73,8 @@ class CustomActionTest : public ProviderTest {
 };
 
 TEST_F(CustomActionTest, StartsTheControlPanelWithItsOwnProcessId) {
-  ASSERT_TRUE(CopyFileW((ProgramFolder() + L"record_command_line.exe").c_str(), (folder_ + L"control.exe").c_str(),
-                        FALSE));
+  ASSERT_TRUE(
+      CopyFileW((ProgramFolder() + L"record_command_line.exe").c_str(), (folder_ + L"control.exe").c_str(), FALSE));
   SetEnvironmentVariableW(L"CORVISK_RECORD_FILE", (folder_ + L"command.txt").c_str());
   SetLastError(kUntouched);
   EXPECT_EQ(commit_(0), 0u);

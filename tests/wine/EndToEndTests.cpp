@@ -140,9 +140,7 @@ TEST_F(EndToEndTest, NothingListeningFailsTheJob) {
   ExpectTransportFailure(Send(L"0299990003"), "error 0x80040213 ");
 }
 
-TEST_F(EndToEndTest, RefusedRecipientFailsTheJob) {
-  ExpectTransportFailure(Send(L"0000"), "error 0x8004020f ");
-}
+TEST_F(EndToEndTest, RefusedRecipientFailsTheJob) { ExpectTransportFailure(Send(L"0000"), "error 0x8004020f "); }
 
 TEST_F(EndToEndTest, RefusedCredentialsFailTheJob) {
   WriteSetting("SMTPUserName", "faxuser");

@@ -197,10 +197,10 @@ TEST_F(EntryPointTest, ShutdownWaitsUntilTheLastJobHasEnded) {
 TEST_F(EntryPointTest, EventMessageShowsTheTextWithAFullStop) {
   char* text = nullptr;
   DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>("CorviskFSP is not configured")};
-  ASSERT_TRUE(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                 FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                             Host().Module(), 100, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                             reinterpret_cast<char*>(&text), 0, reinterpret_cast<va_list*>(inserts)));
+  ASSERT_TRUE(
+      FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                     Host().Module(), 100, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&text),
+                     0, reinterpret_cast<va_list*>(inserts)));
   EXPECT_STREQ(text, "CorviskFSP is not configured.\r\n");
   LocalFree(text);
 }

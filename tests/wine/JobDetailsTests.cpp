@@ -42,8 +42,7 @@ class HiddenProgId {
     const std::wstring clsidKey = std::wstring(kProgIdKey) + L"\\CLSID";
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, clsidKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr))
       return;
-    RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kStandInClsid),
-                   sizeof kStandInClsid);
+    RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kStandInClsid), sizeof kStandInClsid);
   }
 };
 
@@ -137,8 +136,8 @@ TEST_F(GetJobIdTest, OfTwoJobsInProgressTheFirstInQueueOrderWins) {
 }
 
 TEST_F(GetJobIdTest, DeviceIdZeroIsTracedAndSearchedAsZero) {
-  SeedJobs({{L"41", kProviderDevice, kInProgress, L"provider@example.com"},
-            {L"42", 0, kInProgress, L"zero@example.com"}});
+  SeedJobs(
+      {{L"41", kProviderDevice, kInProgress, L"provider@example.com"}, {L"42", 0, kInProgress, L"zero@example.com"}});
   EXPECT_EQ(Lookup(0x0000FFFF), S_OK) << "only the upper 16 bits count";
   ExpectDetails("42", "zero@example.com", "");
   EXPECT_EQ(CountOf(DebugText(), kDeviceZeroTrace), 1u) << DebugText();
@@ -160,8 +159,8 @@ TEST_F(GetJobIdTest, MissingFaxComLibraryGivesTheCreationResult) {
 }
 
 TEST_F(GetJobIdTest, FailingMemberGivesItsResultAndDescription) {
-  const wchar_t* const members[] = {L"Connect", L"Folders", L"OutgoingQueue", L"GetJobs", L"Count",
-                                    L"Item",    L"DeviceId", L"Status",       L"Id"};
+  const wchar_t* const members[] = {L"Connect", L"Folders",  L"OutgoingQueue", L"GetJobs", L"Count",
+                                    L"Item",    L"DeviceId", L"Status",        L"Id"};
   for (const wchar_t* member : members) {
     FaxServerState state;
     SeedJobs({{L"71", kProviderDevice, kInProgress, L"a@example.com"}});
@@ -195,8 +194,11 @@ TEST_F(GetJobIdTest, SenderFailureKeepsTheJobIdAndExplainsItselfOnServersOnly) {
   struct Platform {
     SimulatedPlatform platform;
     const char* diagnostic;
-  } const platforms[] = {{{5, 1, false}, ""}, {{5, 1, true}, ""}, {{5, 2, true}, kEmailFailed},
-                         {{6, 1, true}, kEmailFailed}, {{6, 1, false}, ""}};
+  } const platforms[] = {{{5, 1, false}, ""},
+                         {{5, 1, true}, ""},
+                         {{5, 2, true}, kEmailFailed},
+                         {{6, 1, true}, kEmailFailed},
+                         {{6, 1, false}, ""}};
   for (const wchar_t* member : {L"Sender", L"Email", L"LoadDefaultSender"}) {
     for (const Platform& each : platforms) {
       FaxServerState state;

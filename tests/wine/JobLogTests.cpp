@@ -31,8 +31,8 @@ std::string SystemFolderLogPath() {
 // Reads the log while a job may still hold it: the provider shares it with
 // no one, so a read that fails says the file is held.
 bool ReadLog(std::string& content, const std::string& path = LogPath()) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   char buffer[4096];
   DWORD read = 0;

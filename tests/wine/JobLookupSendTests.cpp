@@ -188,9 +188,9 @@ class SilentSuppEmailRegistration {
     key_ = std::wstring(L"Software\\Classes\\CLSID\\") + clsid + L"\\InprocServer32";
     const std::wstring dll = ProgramFolder() + L"silent_suppemail.dll";
     unique_hkey key;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
-                              nullptr),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
+        ERROR_SUCCESS);
     SetText(key.get(), nullptr, dll);
     SetText(key.get(), L"ThreadingModel", L"Both");
   }

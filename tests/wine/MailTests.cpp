@@ -73,8 +73,8 @@ std::string AwkwardBytes(size_t size) {
 
 std::string ToUtf8(const std::wstring& text) {
   const int size = static_cast<int>(text.size());
-  std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)),
-                   '\0');
+  std::string utf8(
+      static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
   return utf8;
 }
@@ -95,7 +95,9 @@ bool Contains(const std::vector<std::string>& lines, const std::string& wanted) 
   return false;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 std::vector<std::wstring> PickupMessages() {
   std::vector<std::wstring> names;
@@ -138,9 +140,9 @@ class CdoSendTest : public ::testing::Test {
     const wchar_t* attachment = args.nullAttachment ? nullptr : args.attachment.c_str();
     return SendCDOMessage(args.userName.c_str(), args.password.c_str(), args.server.c_str(), args.to.c_str(),
                           args.from.c_str(), args.subject.c_str(), args.body.c_str(), attachment,
-                          args.headerName.c_str(), args.headerValue.c_str(), args.notifyOnSuccess,
-                          args.notifyOnFailure, args.notifyOnDelay, args.port, args.timeoutSeconds, args.ntlm,
-                          args.usePickup, error_, args.useSsl);
+                          args.headerName.c_str(), args.headerValue.c_str(), args.notifyOnSuccess, args.notifyOnFailure,
+                          args.notifyOnDelay, args.port, args.timeoutSeconds, args.ntlm, args.usePickup, error_,
+                          args.useSsl);
   }
 
   // A send to the open server with a fresh attachment.
@@ -392,10 +394,10 @@ TEST_F(CdoSendTest, EmptyHeaderNameWritesNoMessageField) {
   EXPECT_FALSE(AnyStartsWith(Record(), "Message.Fields"));
 
   args = ToOpenServer();
-  EXPECT_EQ(SendCDOMessageNoHeader("", "", args.server.c_str(), args.to.c_str(), args.from.c_str(),
-                                   args.subject.c_str(), "", args.attachment.c_str(), false, false, false, args.port,
-                                   10, false, false, error_, false),
-            S_OK)
+  EXPECT_EQ(
+      SendCDOMessageNoHeader("", "", args.server.c_str(), args.to.c_str(), args.from.c_str(), args.subject.c_str(), "",
+                             args.attachment.c_str(), false, false, false, args.port, 10, false, false, error_, false),
+      S_OK)
       << error_;
   EXPECT_FALSE(AnyStartsWith(Record(), "Message.get_Fields"));
   const std::vector<ReceivedMessage> received = open_.Received();
@@ -470,8 +472,7 @@ TEST_F(CdoSendTest, ConnectionDroppedInTheMiddleOfData) {
   SendArguments args = ToOpenServer();
   args.port = drop_.Port();
   EXPECT_EQ(Send(args), static_cast<HRESULT>(0x80040212));
-  EXPECT_EQ(error_,
-            "error 0x80040212  : IDispatch error #18 : The transport lost its connection to the server.");
+  EXPECT_EQ(error_, "error 0x80040212  : IDispatch error #18 : The transport lost its connection to the server.");
   EXPECT_TRUE(drop_.Received().empty());
 }
 
@@ -516,8 +517,8 @@ TEST_F(CdoSendTest, ConcurrentSendsUseTheirOwnObjects) {
     senders.emplace_back([&, i] {
       CoInitializeEx(nullptr, COINIT_MULTITHREADED);
       const std::string to = std::to_string(i) + "@t37gw.corvisk.example";
-      results[i] = SendCDOMessage("", "", "127.0.0.1", to.c_str(), "faxes@customer.example", "s", "", nullptr, "",
-                                  "", false, false, false, port, 10, false, false, errors[i], false);
+      results[i] = SendCDOMessage("", "", "127.0.0.1", to.c_str(), "faxes@customer.example", "s", "", nullptr, "", "",
+                                  false, false, false, port, 10, false, false, errors[i], false);
       CoUninitialize();
     });
   }

@@ -26,9 +26,8 @@ unique_schandle OpenFaxService(const unique_schandle& manager) {
 
 bool CreateFaxService(const unique_schandle& manager) {
   const unique_schandle service(CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                               SERVICE_ERROR_NORMAL, kServiceImage, nullptr, nullptr, nullptr,
-                                               nullptr, nullptr));
+                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                               kServiceImage, nullptr, nullptr, nullptr, nullptr, nullptr));
   return static_cast<bool>(service);
 }
 
@@ -54,11 +53,9 @@ std::optional<DWORD> ReadDword(const wchar_t* path, const wchar_t* name) {
 std::optional<TextValue> ReadText(const wchar_t* path, const wchar_t* name) {
   const unique_hkey key = OpenKey(path, KEY_READ);
   DWORD type = 0, size = 0;
-  if (!key || RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return std::nullopt;
+  if (!key || RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
   std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
-      ERROR_SUCCESS)
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
     return std::nullopt;
   return TextValue{type, std::wstring(text.data())};
 }
@@ -71,8 +68,8 @@ void RemoveRegistration() {
 
 unsigned long RunWithoutOutput(const std::wstring& commandLine) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const unique_hfile nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     &inherit, OPEN_EXISTING, 0, nullptr));
+  const unique_hfile nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                     OPEN_EXISTING, 0, nullptr));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;

@@ -11,8 +11,7 @@
 namespace corvisk::test {
 
 inline constexpr wchar_t kFaxProviderKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
-inline constexpr wchar_t kEventSourceKey[] =
-    L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
+inline constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
 inline constexpr wchar_t kControlPanelKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
     L"{305CA226-D286-468e-B848-2B2E8E697B74} 2";
@@ -36,7 +35,6 @@ void RemoveRegistration();
 // process with its standard error, which would then hold a capture pipe open
 // for as long as the prefix lives.
 unsigned long RunWithoutOutput(const std::wstring& commandLine);
-
 
 // The "Fax" service of the service manager. Its resting state is the one
 // testbed/register-standins leaves: present, stopped, started on demand.

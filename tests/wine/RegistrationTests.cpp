@@ -127,7 +127,8 @@ TEST_F(RegistrationTest, UnregisteringNothingBelow52TracesTheKeyDeletion) {
                              "DllUnregisterServer(): failed to unregister events source dll\r\n"
                              "Failed to delete reg value for CorviskFSPCPL.cpl\r\n" +
                              DescribedError(ERROR_FILE_NOT_FOUND, "SHDeleteKey()") +
-                             "Failed in unregistering CorviskFSP - " + SystemMessageText(ERROR_FILE_NOT_FOUND) + "\r\n");
+                             "Failed in unregistering CorviskFSP - " + SystemMessageText(ERROR_FILE_NOT_FOUND) +
+                             "\r\n");
 }
 
 struct PlatformCase {
@@ -233,11 +234,10 @@ TEST_F(RegistrationTest, MissingServiceIsTracedAndRegistrationGoesOn) {
 TEST_F(RegistrationTest, ServiceRefusingToStopIsTraced) {
   ASSERT_TRUE(fax_service::Start(L"refuse-stop"));
   EXPECT_EQ(Register(), S_OK);
-  EXPECT_EQ(DebugText(), RegisterBegin() + kRegisterSuccess +
-                             "StopFaxService() - Failed to stop Fax service:  err=0X41c\r\n");
+  EXPECT_EQ(DebugText(),
+            RegisterBegin() + kRegisterSuccess + "StopFaxService() - Failed to stop Fax service:  err=0X41c\r\n");
   EXPECT_EQ(fax_service::State(), static_cast<DWORD>(SERVICE_RUNNING));
 }
-
 
 // A copy of the provider whose full path is longer than MAX_PATH characters.
 class LongPathCopy {
@@ -275,8 +275,8 @@ TEST(RegistrationPathTest, ModulePathLongerThanMaxPathIsRefused) {
   {
     ProviderHost host(copy.Path());
     ASSERT_TRUE(host.Loaded()) << GetLastError();
-    const auto registerServer = reinterpret_cast<RegistrationFn>(
-        reinterpret_cast<void*>(GetProcAddress(host.Module(), "DllRegisterServer")));
+    const auto registerServer =
+        reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(host.Module(), "DllRegisterServer")));
     ClearCapture();
     EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(DebugText(), "CorviskFSP - DllRegisterServer()\r\n");

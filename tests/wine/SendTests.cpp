@@ -98,10 +98,13 @@ TEST_F(SendTest, NotifyAddressMustFitItsBuffer) {
 
 TEST_F(SendTest, DebugOutputIsOnOnlyForAFirstLetterY) {
   WriteMinimalSettings();
-  const std::pair<const char*, bool> cases[] = {{"yes", true}, {"Y", true}, {"1", false}, {"true", false}, {nullptr, false}};
+  const std::pair<const char*, bool> cases[] = {
+      {"yes", true}, {"Y", true}, {"1", false}, {"true", false}, {nullptr, false}};
   for (const auto& [value, on] : cases) {
-    if (value) WriteSetting("DebugOutput", value);
-    else DeleteSetting("DebugOutput");
+    if (value)
+      WriteSetting("DebugOutput", value);
+    else
+      DeleteSetting("DebugOutput");
     ClearCapture();
     SendFax();
     EXPECT_EQ(DebugText().find("SendCDOMessage failed") != std::string::npos, on) << (value ? value : "absent");

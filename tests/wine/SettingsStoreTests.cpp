@@ -46,9 +46,9 @@ class SettingsKeyTest : public ::testing::Test {
   }
   static void SetBytes(const char* name, DWORD type, const std::string& data) {
     HKEY key = CreateKey();
-    EXPECT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size())),
+        ERROR_SUCCESS);
     RegCloseKey(key);
   }
   static void Set(const char* name, const std::string& text) { SetBytes(name, REG_SZ, text + '\0'); }
@@ -200,7 +200,7 @@ TEST_F(ProviderSettingsTest, DebugOutputIsAppliedBetweenPreprocessCommandAndPort
 
 TEST_F(ProviderSettingsTest, DebugOutputIsOnOnlyForAFirstLetterY) {
   SetRequired();
-  const std::pair<const char*, bool> cases[] = {{"yes", true}, {"Y", true}, {"y", true},
+  const std::pair<const char*, bool> cases[] = {{"yes", true}, {"Y", true},     {"y", true},
                                                 {"1", false},  {"true", false}, {"N", false}};
   for (const auto& [text, on] : cases) {
     Set("DebugOutput", text);

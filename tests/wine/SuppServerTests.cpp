@@ -190,9 +190,8 @@ class SuppEmailTest : public SuppServerTest {
                       from = Bstr("sender@example.com"), title = Bstr(subject),
                       path(SysAllocString(attachment.c_str())),
                       header = Bstr("urn:schemas:mailheader:X-Corvisk-fax-password"), value = Bstr("gateway-secret");
-    return mail_->SendFaxMail(server.get(), port, timeout, to.get(), from.get(), title.get(), path.get(),
-                              header.get(), value.get(), 0, 0, 0, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE,
-                              error.put());
+    return mail_->SendFaxMail(server.get(), port, timeout, to.get(), from.get(), title.get(), path.get(), header.get(),
+                              value.get(), 0, 0, 0, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE, error.put());
   }
 
   com_ptr<ISuppEmail> mail_;
@@ -212,8 +211,7 @@ TEST_F(SuppEmailTest, FaxMailReachesTheGatewayWithItsAttachmentAndNoAccount) {
 
 TEST_F(SuppEmailTest, TestMailWithoutNtlmReachesTheGatewayAnonymously) {
   const unique_bstr server = Bstr("127.0.0.1"), to = Bstr("test@t37gw.corvisk.example"),
-                    from = Bstr("sender@example.com"), subject = Bstr("SuppEmail test mail"),
-                    body = Bstr("It works.");
+                    from = Bstr("sender@example.com"), subject = Bstr("SuppEmail test mail"), body = Bstr("It works.");
   unique_bstr error;
   ASSERT_EQ(mail_->SendMail(server.get(), GatewayServer("open").Port(), 10, to.get(), from.get(), subject.get(),
                             body.get(), 0, 0, 0, VARIANT_FALSE, VARIANT_FALSE, VARIANT_FALSE, error.put()),
@@ -229,7 +227,8 @@ TEST_F(SuppEmailTest, TestMailWithoutNtlmReachesTheGatewayAnonymously) {
 
 TEST_F(SuppEmailTest, MailFailureTextComesBackFromTheServer) {
   unique_bstr error;
-  EXPECT_EQ(SendFaxMail(UnusedPort(), "unreachable", ProgramFolder() + L"..\\testdata\\fine3.tif", error), kFailedToConnect);
+  EXPECT_EQ(SendFaxMail(UnusedPort(), "unreachable", ProgramFolder() + L"..\\testdata\\fine3.tif", error),
+            kFailedToConnect);
   EXPECT_EQ(Text(error).rfind("error 0x80040213  : ", 0), 0u) << Text(error);
 }
 
