@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/Product.h"
+
 namespace corvisk {
 
 // Opens the control panel on the configuration applet, handing it the
@@ -10,7 +12,7 @@ namespace corvisk {
 // cannot be started is only traced.
 UINT StartAppletForInstaller() noexcept {
   char commandLine[64];
-  std::snprintf(commandLine, sizeof commandLine, "control.exe CorviskFSPCPL.cpl %lu _CA_",
+  std::snprintf(commandLine, sizeof commandLine, "control.exe " CORVISK_APPLET_FILE " %lu _CA_",
                 static_cast<unsigned long>(GetCurrentProcessId()));
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

@@ -3,10 +3,11 @@
 #include <utility>
 
 #include "platform/FaxComEx.h"
-#include "provider/PlatformVersion.h"
 #include "win32/AnsiText.h"
 #include "win32/ComCreate.h"
 #include "win32/ErrorInfo.h"
+#include "win32/ExceptionBoundary.h"
+#include "win32/PlatformVersion.h"
 #include "win32/ReturnIfFailed.h"
 #include "win32/Variant.h"
 
@@ -133,11 +134,7 @@ bool IsServer52OrLater() {
 // A failure here costs only the address: the job's id stays, the lookup
 // succeeds, and only server editions say why the address is missing.
 void AddSenderEmail(IFaxOutgoingJob* job, JobDetails& details) {
-  bool failed = true;
-  try {
-    failed = FAILED(ReadSenderEmail(job, details.email));
-  } catch (...) {
-  }
+  const bool failed = ReturnOnException(true, [&] { return FAILED(ReadSenderEmail(job, details.email)); });
   if (failed && IsServer52OrLater()) details.diagnostic = kEmailFailedText;
 }
 
@@ -168,7 +165,7 @@ HRESULT LookUpJob(DWORD deviceId, JobDetails& details) {
 // search ran, also when no job matched; otherwise the failed call's HRESULT
 // with a diagnostic text. The calling thread has initialised COM.
 HRESULT GetJobID(DWORD deviceId, JobDetails& details) noexcept {
-  return RunLookupGuarded(details, kUnexpectedText, [&] { return LookUpJob(deviceId, details); });
+  return ReturnHresultWithText(details.diagnostic, kUnexpectedText, [&] { return LookUpJob(deviceId, details); });
 }
 
 }  // namespace corvisk

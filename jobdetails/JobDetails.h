@@ -16,20 +16,4 @@ struct JobDetails {
 
 HRESULT GetJobID(DWORD deviceId, JobDetails& details) noexcept;
 
-// Runs a lookup so that nothing escapes it: anything thrown gives
-// E_UNEXPECTED with unexpectedText as the diagnostic.
-template <typename Lookup>
-HRESULT RunLookupGuarded(JobDetails& details, const char* unexpectedText, Lookup&& lookup) noexcept {
-  try {
-    return lookup();
-  } catch (...) {
-    try {
-      details.diagnostic = unexpectedText;
-    } catch (...) {
-      details.diagnostic.clear();
-    }
-    return E_UNEXPECTED;
-  }
-}
-
 }  // namespace corvisk

@@ -5,6 +5,7 @@
 #include "win32/AnsiText.h"
 #include "win32/ComPtr.h"
 #include "win32/ErrorInfo.h"
+#include "win32/ExceptionBoundary.h"
 #include "win32/ReturnIfFailed.h"
 #include "win32/SystemMessage.h"
 #include "win32/Variant.h"
@@ -231,16 +232,6 @@ HRESULT CdoSubmission::Check(HRESULT result, IUnknown* object, REFIID iid) {
   return result;
 }
 
-// Keeps the caller's text valid even when the exception text itself cannot
-// be stored.
-void ReportException(std::string& errorText) noexcept {
-  try {
-    errorText = kExceptionText;
-  } catch (...) {
-    errorText.clear();
-  }
-}
-
 }  // namespace
 
 // Builds one message and submits it through CDO; the calling thread has
@@ -254,7 +245,7 @@ HRESULT SendCDOMessage(const char* userName, const char* password, const char* s
                        const char* headerValue, bool notifyOnSuccess, bool notifyOnFailure, bool notifyOnDelay,
                        LONG port, LONG timeoutSeconds, bool ntlm, bool usePickup, std::string& errorText, bool useSsl) {
   errorText.clear();
-  try {
+  return ReturnHresultWithText(errorText, kExceptionText, [&] {
     // clang-format off
     const MessageArguments args{userName, password, server, to, from, subject, body, attachment,
                                 headerName, headerValue, notifyOnSuccess, notifyOnFailure, notifyOnDelay,
@@ -267,10 +258,7 @@ HRESULT SendCDOMessage(const char* userName, const char* password, const char* s
           ComposeComErrorText(static_cast<uint32_t>(result), StandardMessage(result), submission.FailureDescription());
     }
     return result;
-  } catch (...) {
-    ReportException(errorText);
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 // The same submission without the additional message field.

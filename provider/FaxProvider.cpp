@@ -3,7 +3,7 @@
 namespace corvisk {
 namespace {
 constexpr DWORD kNoJobsPollMs = 1500;
-}
+}  // namespace
 
 CClientFaxItem* CFaxProvider::FindJob(HANDLE handle) const {
   // The handle is compared as an address only; it is not dereferenced here.
@@ -29,39 +29,29 @@ bool CFaxProvider::RemoveJob(HANDLE handle) {
   return removed > 0;
 }
 
-BOOL CFaxProvider::RunJob(HANDLE handle, const std::function<BOOL(CClientFaxItem&)>& run) {
+BoolResult CFaxProvider::RunJob(HANDLE handle, const std::function<BOOL(CClientFaxItem&)>& run) {
+  constexpr BoolResult kNoJob{FALSE, static_cast<DWORD>(E_UNEXPECTED)};
   CClientFaxItem* job = nullptr;
   {
     CriticalSectionGuard guard(lock_);
     job = FindJob(handle);
-    if (!job) {
-      SetLastError(static_cast<DWORD>(E_UNEXPECTED));
-      return FALSE;
-    }
+    if (!job) return kNoJob;
     job->BeginRun();
     job->PostStatus();
   }
   // The job runs without the lock so that status queries and aborts are served.
-  const BOOL result = run(*job);
-  DWORD error = static_cast<DWORD>(E_UNEXPECTED);
-  {
-    CriticalSectionGuard guard(lock_);
-    if (!FindJob(handle)) {
-      SetLastError(error);
-      return FALSE;
-    }
-    error = job->ErrorCode();
-    job->PostStatus();
-  }
-  SetLastError(error);
-  return result;
+  const BOOL succeeded = run(*job);
+  CriticalSectionGuard guard(lock_);
+  if (!FindJob(handle)) return kNoJob;
+  job->PostStatus();
+  return {succeeded, succeeded ? 0 : job->ErrorCode()};
 }
 
-BOOL CFaxProvider::SendJob(HANDLE handle, FAX_SEND* send) {
+BoolResult CFaxProvider::SendJob(HANDLE handle, FAX_SEND* send) {
   return RunJob(handle, [send](CClientFaxItem& job) { return job.Send(send); });
 }
 
-BOOL CFaxProvider::ReceiveJob(HANDLE handle, FAX_RECEIVE* receive) {
+BoolResult CFaxProvider::ReceiveJob(HANDLE handle, FAX_RECEIVE* receive) {
   return RunJob(handle, [receive](CClientFaxItem& job) { return job.Receive(receive); });
 }
 

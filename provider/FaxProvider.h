@@ -6,6 +6,7 @@
 
 #include "provider/ClientFaxItem.h"
 #include "win32/CriticalSection.h"
+#include "win32/ExceptionBoundary.h"
 
 namespace corvisk {
 
@@ -13,9 +14,10 @@ class CFaxProvider : public ProviderObject {
  public:
   bool AddJob(CClientFaxItem* job);
   bool RemoveJob(HANDLE handle);
-  // Run the job's send or receive; the last error is set on return.
-  BOOL SendJob(HANDLE handle, FAX_SEND* send);
-  BOOL ReceiveJob(HANDLE handle, FAX_RECEIVE* receive);
+  // Run the job's send or receive: its result with the job's error code,
+  // or E_UNEXPECTED when the handle names no live job.
+  BoolResult SendJob(HANDLE handle, FAX_SEND* send);
+  BoolResult ReceiveJob(HANDLE handle, FAX_RECEIVE* receive);
   bool ReportJobStatus(HANDLE handle, FAX_DEV_STATUS* buffer, DWORD size, DWORD* sizeRequired);
   bool AbortJob(HANDLE handle);
   // Returns once no job is left, checking every 1500 ms.
@@ -25,7 +27,7 @@ class CFaxProvider : public ProviderObject {
   using JobSet = std::set<CClientFaxItem*, std::less<CClientFaxItem*>, ProviderAllocator<CClientFaxItem*>>;
 
   CClientFaxItem* FindJob(HANDLE handle) const;
-  BOOL RunJob(HANDLE handle, const std::function<BOOL(CClientFaxItem&)>& run);
+  BoolResult RunJob(HANDLE handle, const std::function<BOOL(CClientFaxItem&)>& run);
 
   CriticalSection lock_;
   JobSet jobs_;

@@ -35,7 +35,7 @@ void WriteText(HANDLE file, const std::string& text) {
 
 }  // namespace
 
-std::string JobLogPath() { return JobLogFolder() + "\\" + kProductName + kVersionText + ".log"; }
+std::string JobLogPath() { return JobLogFolder() + "\\" + kLogFileStem + ".log"; }
 
 unique_hfile CreateJobLog() {
   unique_hfile file(

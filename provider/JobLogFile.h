@@ -1,7 +1,7 @@
 #pragma once
-// The job log file: "CorviskFSP3.0.1.log" in the all-users application data
-// folder, opened unshared by the job that logs first and stamped with the
-// local date and time.
+// The job log file: the product's log file stem plus ".log" in the all-users
+// application data folder, opened unshared by the job that logs first and
+// stamped with the local date and time.
 #include <string>
 
 #include "win32/Handles.h"

@@ -4,6 +4,7 @@
 #include "servers/QuendrySupp.h"
 #include "win32/AnsiText.h"
 #include "win32/ComCreate.h"
+#include "win32/ExceptionBoundary.h"
 #include "win32/SystemMessage.h"
 
 namespace corvisk {
@@ -38,7 +39,7 @@ HRESULT AskSuppDetails(DWORD deviceId, JobDetails& details) {
 // The server's own HRESULT is the lookup's result; a server that cannot be
 // created or lacks the interface gives "com error 0x<code>  : <message>".
 HRESULT GetSuppJobDetails(DWORD deviceId, JobDetails& details) noexcept {
-  return RunLookupGuarded(details, kUnexpectedText, [&] {
+  return ReturnHresultWithText(details.diagnostic, kUnexpectedText, [&] {
     details = JobDetails{};
     return AskSuppDetails(deviceId, details);
   });

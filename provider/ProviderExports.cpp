@@ -1,6 +1,7 @@
 // The FaxDev entry points the fax service calls, and DllMain. Each export
 // checks nothing itself beyond what the job registry does; whatever is thrown
-// inside is turned into the export's failure at this boundary.
+// inside is turned into the export's failure at this boundary. The bodies
+// return their error code as a value; the boundary sets the last error.
 #include <memory>
 #include <utility>
 
@@ -10,6 +11,7 @@
 #include "provider/EntryTrace.h"
 #include "provider/FaxProvider.h"
 #include "provider/T37ClientFaxItem.h"
+#include "win32/ExceptionBoundary.h"
 
 using namespace corvisk;
 
@@ -32,47 +34,10 @@ CFaxProvider& RequireProvider() {
   return *g_provider;
 }
 
-// Runs an export's body. An exception becomes `failure`; with an exception
-// text, that text is written and the last error set to E_UNEXPECTED, without
-// one the last error and the debugger output stay untouched.
-template <typename Result, typename Body>
-Result RunGuarded(const char* exceptionText, Result failure, Body&& body) {
-  // Unwinding an exception may itself change the last error.
-  const DWORD errorOnEntry = GetLastError();
-  try {
-    return body();
-  } catch (...) {
-    if (exceptionText) {
-      OutputDebugStringA(exceptionText);
-      SetLastError(kUnexpected);
-    } else {
-      SetLastError(errorOnEntry);
-    }
-    return failure;
-  }
-}
-
-BOOL Succeed() {
-  SetLastError(0);
-  return TRUE;
-}
-
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
-// Ends a traced send or receive with the registry's result and last error.
-BOOL EndTracedRun(const EntryTrace& trace, BOOL result) {
-  if (result) {
-    SetLastError(0);
-    trace.End(0);
-    return TRUE;
-  }
-  const DWORD error = GetLastError();
-  trace.End(error);
-  SetLastError(error);
-  return FALSE;
+// Ends a traced send, receive or shutdown with its result.
+BoolResult EndTracedRun(const EntryTrace& trace, BoolResult result) {
+  trace.End(result.error);
+  return result;
 }
 
 void CALLBACK IgnoreLineEvent(HANDLE, DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
@@ -89,13 +54,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
 // the provider had never been initialized.
 extern "C" BOOL WINAPI FaxDevInitialize(HLINEAPP /*lineApp*/, HANDLE heap, PFAX_LINECALLBACK* lineCallback,
                                         PFAX_SERVICE_CALLBACK /*serviceCallback*/) {
-  return RunGuarded("\r\nCorviskFSP - exception - FaxDevInitialize\r\n", FALSE, [&] {
+  return ReturnWithLastError("\r\nCorviskFSP - exception - FaxDevInitialize\r\n", [&]() -> DWORD {
     OutputDebugStringA("\r\nCorviskFSP - FaxDevInitialize\n");
     *lineCallback = IgnoreLineEvent;
     SetProviderHeap(heap);
     g_provider = new CFaxProvider;
     OutputDebugStringA("\r\nCorviskFSP - exit - FaxDevInitialize\r\n");
-    return Succeed();
+    return 0;
   });
 }
 
@@ -113,35 +78,36 @@ extern "C" BOOL WINAPI FaxDevVirtualDeviceCreation(LPDWORD deviceCount, LPWSTR d
   g_deviceCompletionPort = completionPort;
   g_deviceCompletionKey = completionKey;
   OutputDebugStringA("\r\nCorviskFSP - exit - FaxDevVirtualDeviceCreation\n");
-  return Succeed();
+  SetLastError(0);
+  return TRUE;
 }
 
 // Creates a job; its address is the handle the service holds from now on.
 extern "C" BOOL WINAPI FaxDevStartJob(HLINE /*line*/, DWORD deviceId, PHANDLE jobHandle, HANDLE completionPort,
                                       ULONG_PTR completionKey) {
-  return RunGuarded("\r\nCorviskFSP - exception - FaxDevStartJob\r\n", FALSE, [&] {
+  return ReturnWithLastError("\r\nCorviskFSP - exception - FaxDevStartJob\r\n", [&] {
     std::unique_ptr<CT37ClientFaxItem> job(new CT37ClientFaxItem(completionPort, completionKey, deviceId));
-    if (!job) return Fail(kOutOfMemory);
+    if (!job) return kOutOfMemory;
     *jobHandle = job.get();
-    if (!RequireProvider().AddJob(job.get())) return Fail(kUnexpected);
+    if (!RequireProvider().AddJob(job.get())) return kUnexpected;
     static_cast<void>(job.release());  // the job set owns it now
-    return Succeed();
+    return DWORD{0};
   });
 }
 
 // Removes the job and destroys it; an unknown handle is left alone.
 extern "C" BOOL WINAPI FaxDevEndJob(HANDLE jobHandle) {
-  return RunGuarded("\r\nCorviskFSP - exception - FaxDevEndJob\r\n", FALSE, [&] {
-    if (!RequireProvider().RemoveJob(jobHandle)) return Fail(kUnexpected);
+  return ReturnWithLastError("\r\nCorviskFSP - exception - FaxDevEndJob\r\n", [&] {
+    if (!RequireProvider().RemoveJob(jobHandle)) return kUnexpected;
     delete static_cast<CClientFaxItem*>(jobHandle);
-    return Succeed();
+    return DWORD{0};
   });
 }
 
 // Runs the whole send on the calling thread; returns when the job has
 // finished, failed or been aborted, with the job's error as last error.
 extern "C" BOOL WINAPI FaxDevSend(HANDLE jobHandle, PFAX_SEND send, PFAX_SEND_CALLBACK /*sendCallback*/) {
-  return RunGuarded("\r\nCorviskFSP - exception - FaxDevSend\r\n", FALSE, [&] {
+  return ReturnWithLastError("\r\nCorviskFSP - exception - FaxDevSend\r\n", [&] {
     EntryTrace trace("FaxDevSend");
     return EndTracedRun(trace, RequireProvider().SendJob(jobHandle, send));
   });
@@ -149,7 +115,7 @@ extern "C" BOOL WINAPI FaxDevSend(HANDLE jobHandle, PFAX_SEND send, PFAX_SEND_CA
 
 // Receiving is refused: the job records E_UNEXPECTED.
 extern "C" BOOL WINAPI FaxDevReceive(HANDLE jobHandle, HCALL /*call*/, PFAX_RECEIVE receive) {
-  return RunGuarded("\r\nCorviskFSP - exception - FaxDevReceive\r\n", FALSE, [&] {
+  return ReturnWithLastError("\r\nCorviskFSP - exception - FaxDevReceive\r\n", [&] {
     EntryTrace trace("FaxDevReceive");
     return EndTracedRun(trace, RequireProvider().ReceiveJob(jobHandle, receive));
   });
@@ -158,18 +124,14 @@ extern "C" BOOL WINAPI FaxDevReceive(HANDLE jobHandle, HCALL /*call*/, PFAX_RECE
 // Answers from the job's recorded status; no device-level status exists.
 extern "C" BOOL WINAPI FaxDevReportStatus(HANDLE jobHandle, PFAX_DEV_STATUS status, DWORD statusSize,
                                           LPDWORD statusSizeRequired) {
-  return RunGuarded(nullptr, FALSE, [&] {
-    if (!RequireProvider().ReportJobStatus(jobHandle, status, statusSize, statusSizeRequired)) return Fail(kUnexpected);
-    return Succeed();
+  return ReturnWithLastError(nullptr, [&] {
+    return RequireProvider().ReportJobStatus(jobHandle, status, statusSize, statusSizeRequired) ? 0 : kUnexpected;
   });
 }
 
 // Flags the job as aborted; a running send notices at its next checkpoint.
 extern "C" BOOL WINAPI FaxDevAbortOperation(HANDLE jobHandle) {
-  return RunGuarded(nullptr, FALSE, [&] {
-    if (!RequireProvider().AbortJob(jobHandle)) return Fail(kUnexpected);
-    return Succeed();
-  });
+  return ReturnWithLastError(nullptr, [&] { return RequireProvider().AbortJob(jobHandle) ? 0 : kUnexpected; });
 }
 
 // Waits until the last job has been ended, then destroys the provider.
@@ -178,12 +140,11 @@ extern "C" HRESULT WINAPI FaxDevShutdown() {
     OutputDebugStringA("\r\nCorviskFSP - FaxDevShutdown() without FaxDevInitialize()\r\n");
     return S_OK;
   }
-  return RunGuarded("\r\nCorviskFSP - exception - FaxDevShutdown\r\n", E_FAIL, [&] {
+  const BOOL succeeded = ReturnWithLastError("\r\nCorviskFSP - exception - FaxDevShutdown\r\n", [&] {
     EntryTrace trace("FaxDevShutdown");
     g_provider->WaitForNoJobs();
     delete std::exchange(g_provider, nullptr);
-    SetLastError(0);
-    trace.End(0);
-    return S_OK;
+    return EndTracedRun(trace, BoolResult{TRUE, 0});
   });
+  return succeeded ? S_OK : E_FAIL;
 }

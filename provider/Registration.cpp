@@ -11,11 +11,13 @@
 #include <cwchar>
 #include <iterator>
 
+#include "common/Product.h"
 #include "common/TextFormat.h"
 #include "installer/CustomAction.h"
 #include "provider/Diagnostics.h"
-#include "provider/PlatformVersion.h"
+#include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
+#include "win32/PlatformVersion.h"
 
 using namespace corvisk;
 
@@ -29,7 +31,7 @@ constexpr wchar_t kFaxProviderKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Provide
 constexpr wchar_t kControlPanelKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
     L"{305CA226-D286-468e-B848-2B2E8E697B74} 2";
-constexpr wchar_t kAppletValue[] = L"%SystemRoot%\\system32\\CorviskFSPCPL.cpl";
+constexpr wchar_t kAppletValue[] = L"%SystemRoot%\\system32\\" CORVISK_APPLET_FILE;
 constexpr DWORD kAppletCategory = 2;
 constexpr DWORD kEventTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
@@ -40,17 +42,16 @@ using FaxUnregisterServiceProviderFn = BOOL(WINAPI*)(LPCWSTR);
 // so that the DLL loads, and registration fails cleanly, where the fax
 // service is not installed. Loaded from the system folder only: registration
 // runs elevated and must not pick up a winfax.dll from the current folder.
-unique_hmodule LoadWinFax() {
+// Returns the error, ERROR_SUCCESS when loaded.
+DWORD LoadWinFax(unique_hmodule& winfax) {
   constexpr wchar_t kFileName[] = L"\\winfax.dll";
   wchar_t path[MAX_PATH];
   const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0) return unique_hmodule();
-  if (length + std::size(kFileName) > MAX_PATH) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return unique_hmodule();
-  }
+  if (length == 0) return GetLastError();
+  if (length + std::size(kFileName) > MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   lstrcatW(path, kFileName);
-  return unique_hmodule(LoadLibraryW(path));
+  winfax.reset(LoadLibraryW(path));
+  return winfax ? ERROR_SUCCESS : GetLastError();
 }
 
 template <typename Fn>
@@ -61,8 +62,9 @@ Fn FindWinFaxFunction(const unique_hmodule& winfax, const char* name) {
 // Tells the fax service about the provider; returns the error, which is also
 // the reason when winfax.dll or the function is missing.
 DWORD RegisterWithFaxService(const wchar_t* imagePath) {
-  const unique_hmodule winfax = LoadWinFax();
-  if (!winfax) return GetLastError();
+  unique_hmodule winfax;
+  const DWORD loadError = LoadWinFax(winfax);
+  if (loadError != ERROR_SUCCESS) return loadError;
   const auto registerProvider = FindWinFaxFunction<FaxRegisterServiceProviderFn>(winfax, "FaxRegisterServiceProviderW");
   if (!registerProvider) return GetLastError();
   if (!registerProvider(kDeviceProvider, kFriendlyName, imagePath, kTelephonyProvider)) return GetLastError();
@@ -152,17 +154,18 @@ void InstallEventSource(const wchar_t* dllPath) {
 void FileAppletCategory() {
   const unique_hkey key = CreateKey(kControlPanelKey);
   if (!key) {
-    OutputDebugStringW(L"Failed to create reg key for CorviskFSPCPL.cpl\r\n");
+    OutputDebugStringW(L"Failed to create reg key for " CORVISK_APPLET_FILE "\r\n");
     return;
   }
-  if (!SetDword(key.get(), kAppletValue, kAppletCategory)) OutputDebugStringW(L"Failed to write CorviskFSPCPL.cpl\r\n");
+  if (!SetDword(key.get(), kAppletValue, kAppletCategory))
+    OutputDebugStringW(L"Failed to write " CORVISK_APPLET_FILE "\r\n");
 }
 
 void RemoveAppletCategory() {
   unique_hkey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kControlPanelKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS ||
       RegDeleteValueW(key.get(), kAppletValue) != ERROR_SUCCESS)
-    OutputDebugStringW(L"Failed to delete reg value for CorviskFSPCPL.cpl\r\n");
+    OutputDebugStringW(L"Failed to delete reg value for " CORVISK_APPLET_FILE "\r\n");
 }
 
 HRESULT RegisterProvider() {
@@ -187,8 +190,8 @@ HRESULT RegisterProvider() {
 
 // From 5.2 on the fax service's client library removes the registration.
 void UnregisterWithFaxService() {
-  const unique_hmodule winfax = LoadWinFax();
-  if (!winfax) {
+  unique_hmodule winfax;
+  if (LoadWinFax(winfax) != ERROR_SUCCESS) {
     OutputDebugStringA("DllUnregisterServer(): failed to load winfax.dll\r\n");
     return;
   }
@@ -232,22 +235,16 @@ void UnregisterProvider() {
 // only when the DLL's own path is unknown; every other failure is traced on
 // the debugger output and the result is S_OK.
 extern "C" HRESULT WINAPI DllRegisterServer() {
-  try {
-    return RegisterProvider();
-  } catch (...) {
-    OutputDebugStringA("\r\nCorviskFSP - exception - DllRegisterServer\r\n");
-    return E_UNEXPECTED;
-  }
+  return ReturnOnException("\r\nCorviskFSP - exception - DllRegisterServer\r\n", E_UNEXPECTED,
+                           [] { return RegisterProvider(); });
 }
 
 // Removes what DllRegisterServer wrote. Always S_OK; failures are traced.
 extern "C" HRESULT WINAPI DllUnregisterServer() {
-  try {
+  return ReturnOnException("\r\nCorviskFSP - exception - DllUnregisterServer\r\n", S_OK, [] {
     UnregisterProvider();
-  } catch (...) {
-    OutputDebugStringA("\r\nCorviskFSP - exception - DllUnregisterServer\r\n");
-  }
-  return S_OK;
+    return S_OK;
+  });
 }
 
 // The installer's commit action, served by the provider DLL as well as by the

@@ -155,7 +155,6 @@ BOOL CT37ClientFaxItem::RecordOutcome(HRESULT result, const std::string& errorTe
   Log(errorText);
   Log("\r\n");
   LogEventText(kEventError, errorText);
-  SetLastError(static_cast<DWORD>(E_UNEXPECTED));
   return FALSE;
 }
 

@@ -3,6 +3,7 @@
 #include "servers/QuendrySupp.h"
 #include "win32/AnsiText.h"
 #include "win32/ComCreate.h"
+#include "win32/ExceptionBoundary.h"
 #include "win32/SystemMessage.h"
 
 namespace corvisk {
@@ -62,17 +63,10 @@ HRESULT SendFaxMail(const ProviderSettings& settings, const FaxMessage& message,
 
 HRESULT SendThroughSuppEmail(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
                              std::string& errorText) noexcept {
-  try {
+  return ReturnHresultWithText(errorText, kUnexpectedText, [&] {
     errorText.clear();
     return SendFaxMail(settings, message, attachment, errorText);
-  } catch (...) {
-    try {
-      errorText = kUnexpectedText;
-    } catch (...) {
-      errorText.clear();
-    }
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 }  // namespace corvisk

@@ -2,7 +2,7 @@
 
 #include "common/TextFormat.h"
 #include "provider/JobLogFile.h"
-#include "provider/PlatformVersion.h"
+#include "win32/PlatformVersion.h"
 
 namespace corvisk {
 

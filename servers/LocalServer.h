@@ -9,6 +9,7 @@
 #include <new>
 
 #include "win32/ComPtr.h"
+#include "win32/ExceptionBoundary.h"
 
 namespace corvisk::servers {
 
@@ -88,18 +89,6 @@ class DispatchObject : public Interface {
   std::atomic<ULONG> references_{1};
   com_ptr<ITypeInfo> typeInfo_;
 };
-
-// Runs a method's body: nothing thrown leaves a COM method.
-template <typename Body>
-HRESULT RunGuarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
 
 // Creates a Derived for the caller; the caller's reference is the only one.
 template <typename Derived>

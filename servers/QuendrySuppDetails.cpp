@@ -19,7 +19,7 @@ class SuppDetails : public DispatchObject<ISuppDetails> {
   HRESULT STDMETHODCALLTYPE GetJobDetails(LONG deviceId, BSTR* jobId, BSTR* email, BSTR* diagnostic) override {
     if (!jobId || !email || !diagnostic) return E_POINTER;
     *jobId = *email = *diagnostic = nullptr;
-    return RunGuarded([&] {
+    return ReturnHresult([&] {
       JobDetails details;
       const HRESULT result = GetJobID(static_cast<DWORD>(deviceId), details);
       unique_bstr id = ToBstr(details.jobId), address = ToBstr(details.email), text = ToBstr(details.diagnostic);

@@ -27,7 +27,7 @@ class SuppEmail : public DispatchObject<ISuppEmail> {
 
   HRESULT STDMETHODCALLTYPE GetVersion(BSTR* version) override {
     if (!version) return E_POINTER;
-    return RunGuarded([&] {
+    return ReturnHresult([&] {
       *version = ToBstr(kVersionText).release();
       return *version ? S_OK : E_OUTOFMEMORY;
     });
@@ -49,7 +49,7 @@ class SuppEmail : public DispatchObject<ISuppEmail> {
                                      BSTR* errorText) override {
     if (!errorText) return E_POINTER;
     *errorText = nullptr;
-    return RunGuarded([&] {
+    return ReturnHresult([&] {
       std::string error;
       const HRESULT result = SendCDOMessageNoHeader(
           "", "", Narrow(server).c_str(), Narrow(to).c_str(), Narrow(from).c_str(), Narrow(subject).c_str(),
@@ -65,7 +65,7 @@ class SuppEmail : public DispatchObject<ISuppEmail> {
                                         VARIANT_BOOL useSsl, VARIANT_BOOL usePickup, BSTR* errorText) override {
     if (!errorText) return E_POINTER;
     *errorText = nullptr;
-    return RunGuarded([&] {
+    return ReturnHresult([&] {
       const std::wstring attachmentPath(attachment ? attachment : L"", SysStringLen(attachment));
       std::string error;
       const HRESULT result =

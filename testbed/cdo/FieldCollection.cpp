@@ -36,7 +36,7 @@ HRESULT CFieldCollection::get_Count(long* count) {
 // A field is looked up by its name; a name not seen before adds an empty
 // field, as CDO's collections accept any field name.
 HRESULT CFieldCollection::get_Item(VARIANT index, CDO::Field** field) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     if (!field) return E_POINTER;
     *field = nullptr;
     if (index.vt != VT_BSTR) {
@@ -48,7 +48,7 @@ HRESULT CFieldCollection::get_Item(VARIANT index, CDO::Field** field) {
 }
 
 HRESULT CFieldCollection::Update() {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     RecordCall(owner_ + ".Update");
     for (Entry& entry : entries_) {
       const HRESULT result = entry.committed.CopyFrom(entry.pending.get());
@@ -59,7 +59,7 @@ HRESULT CFieldCollection::Update() {
 }
 
 HRESULT CFieldCollection::CancelUpdate() {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     RecordCall(owner_ + ".CancelUpdate");
     for (Entry& entry : entries_) {
       const HRESULT result = entry.pending.CopyFrom(entry.committed.get());
@@ -88,7 +88,7 @@ HRESULT CFieldCollection::ValueAt(size_t index, bool committed, VARIANT* value) 
 }
 
 HRESULT CFieldCollection::WriteAt(size_t index, const VARIANT& value) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     Entry& entry = entries_[index];
     RecordCall(owner_ + "[" + ToAnsi(entry.name) + "].put_Value " + DescribeVariant(value));
     return entry.pending.CopyFrom(value);

@@ -13,7 +13,6 @@
 namespace corvisk::cdo_standin {
 
 using testbed::ComObject;
-using testbed::Guarded;
 using testbed::VtableOnly;
 
 class CFieldCollection final : public ComObject<VtableOnly<CDO::Fields>, ISupportErrorInfo> {

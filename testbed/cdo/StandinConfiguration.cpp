@@ -18,7 +18,7 @@ HRESULT CConfiguration::InterfaceSupportsErrorInfo(REFIID iid) {
 }
 
 HRESULT CConfiguration::get_Fields(CDO::Fields** fields) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     if (!fields) return E_POINTER;
     RecordCall("Configuration.get_Fields");
     fields_->AddRef();

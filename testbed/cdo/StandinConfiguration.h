@@ -8,7 +8,6 @@
 namespace corvisk::cdo_standin {
 
 using testbed::ComObject;
-using testbed::Guarded;
 using testbed::VtableOnly;
 
 // Answered only by the stand-in's own configuration, so a message can tell

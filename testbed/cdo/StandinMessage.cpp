@@ -80,7 +80,7 @@ void* CMessage::Find(REFIID iid) {
 HRESULT CMessage::InterfaceSupportsErrorInfo(REFIID iid) { return IsEqualIID(iid, CDO::IID_IMessage) ? S_OK : S_FALSE; }
 
 HRESULT CMessage::SetText(const char* member, std::wstring& field, BSTR value) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     RecordCall(std::string("Message.") + member + " " + Quoted(value));
     field.assign(value ? value : L"", SysStringLen(value));
     return S_OK;
@@ -106,7 +106,7 @@ HRESULT CMessage::get_DSNOptions(CDO::CdoDSNOptions* options) {
 
 // Recorded only: the stand-in's servers offer no delivery status notices.
 HRESULT CMessage::put_DSNOptions(CDO::CdoDSNOptions options) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     RecordCall(FormatText("Message.put_DSNOptions %d", static_cast<int>(options)));
     deliveryNotice_ = options;
     return S_OK;
@@ -131,7 +131,7 @@ HRESULT CMessage::putref_Configuration(CDO::IConfiguration* configuration) {
 // The message keeps the configuration object itself: fields committed to it
 // later still count when the message is sent.
 HRESULT CMessage::AttachConfiguration(const char* member, CDO::IConfiguration* configuration) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     RecordCall(std::string("Message.") + member + (configuration ? "" : " null"));
     if (configuration) configuration->AddRef();
     configuration_.reset(configuration);
@@ -140,7 +140,7 @@ HRESULT CMessage::AttachConfiguration(const char* member, CDO::IConfiguration* c
 }
 
 HRESULT CMessage::get_Fields(CDO::Fields** fields) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     if (!fields) return E_POINTER;
     RecordCall("Message.get_Fields");
     fields_->AddRef();
@@ -150,7 +150,7 @@ HRESULT CMessage::get_Fields(CDO::Fields** fields) {
 }
 
 HRESULT CMessage::AddAttachment(BSTR url, BSTR userName, BSTR password, CDO::IBodyPart** part) {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     RecordCall("Message.AddAttachment " + Quoted(url) + " " + Quoted(userName) + " " + Quoted(password));
     if (part) *part = nullptr;
     const std::wstring path = url ? url : L"";
@@ -172,7 +172,7 @@ Outcome CMessage::ReadAttachment(const std::wstring& path) {
 }
 
 HRESULT CMessage::Send() {
-  return Guarded([&] {
+  return ReturnHresult([&] {
     const Outcome outcome = Deliver();
     RecordCall(FormatText("Message.Send -> 0x%08lx", static_cast<unsigned long>(outcome.result)));
     return ReportOutcome(outcome, CDO::IID_IMessage);

@@ -14,7 +14,6 @@
 namespace corvisk::cdo_standin {
 
 using testbed::ComObject;
-using testbed::Guarded;
 using testbed::VtableOnly;
 
 class CConfiguration;

@@ -44,7 +44,7 @@ class CClassFactory final : public ComObject<IClassFactory> {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return Guarded([&] {
+    return corvisk::ReturnHresult([&] {
       RecordCall(std::string(class_.recordName) + ".Create");
       IUnknown* created = class_.create();
       const HRESULT result = created->QueryInterface(iid, object);
@@ -150,7 +150,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   *object = nullptr;
   for (const StandinClass& standinClass : kClasses) {
     if (!IsEqualCLSID(clsid, *standinClass.clsid)) continue;
-    return Guarded([&] {
+    return corvisk::ReturnHresult([&] {
       CClassFactory* factory = new CClassFactory(standinClass);
       const HRESULT result = factory->QueryInterface(iid, object);
       factory->Release();
@@ -163,7 +163,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 && g_serverLocks == 0 ? S_OK : S_FALSE; }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  return Guarded([] {
+  return corvisk::ReturnHresult([] {
     const std::wstring path = ModulePath();
     if (path.empty()) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     for (const StandinClass& standinClass : kClasses) {
@@ -175,7 +175,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return Guarded([] {
+  return corvisk::ReturnHresult([] {
     for (const StandinClass& standinClass : kClasses) UnregisterStandinClass(standinClass);
     return S_OK;
   });

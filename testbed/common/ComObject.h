@@ -7,6 +7,8 @@
 #include <oaidl.h>
 #include <windows.h>
 
+#include "win32/ExceptionBoundary.h"
+
 namespace corvisk::testbed {
 
 void LockModule();
@@ -57,16 +59,5 @@ class VtableOnly : public Interface {
     return E_NOTIMPL;
   }
 };
-
-// Runs a member's body so that nothing thrown crosses the COM boundary; the
-// only thing the bodies can throw is an allocation failure.
-template <typename Body>
-HRESULT Guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-}
 
 }  // namespace corvisk::testbed

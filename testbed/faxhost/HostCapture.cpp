@@ -35,17 +35,29 @@ void RecordDebugWrite(std::string text) {
   State().debugWrites.push_back(std::move(text));
 }
 
+// With CORVISK_DEBUG_OUTPUT=pass the debug output also takes its normal way,
+// as where no debugger is attached: the platform then looks for a debug
+// monitor itself, which may change the last error.
+bool PassDebugOutputOn() {
+  char value[8] = "";
+  const DWORD length = GetEnvironmentVariableA("CORVISK_DEBUG_OUTPUT", value, sizeof value);
+  return length > 0 && length < sizeof value && lstrcmpA(value, "pass") == 0;
+}
+
 // Debug output arrives as an exception that a debugger would consume; the
 // handler consumes it the same way, so the platform does not repeat it.
 LONG CALLBACK OnDebugOutput(EXCEPTION_POINTERS* info) {
+  static const bool passOn = PassDebugOutputOn();
   const EXCEPTION_RECORD& record = *info->ExceptionRecord;
   if (record.NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
   const ULONG_PTR length = record.ExceptionInformation[0];
   if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
     const auto* text = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
     RecordDebugWrite(std::string(text, length ? length - 1 : 0));
-    return EXCEPTION_CONTINUE_EXECUTION;
+    return passOn ? EXCEPTION_CONTINUE_SEARCH : EXCEPTION_CONTINUE_EXECUTION;
   }
+  // Passed on, wide output comes back as narrow output and is recorded then.
+  if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C && passOn) return EXCEPTION_CONTINUE_SEARCH;
   if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
     const auto* text = reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
     RecordDebugWrite(ToAnsi(text, static_cast<int>(length ? length - 1 : 0)));

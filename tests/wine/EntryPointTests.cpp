@@ -205,6 +205,45 @@ TEST_F(EntryPointTest, EventMessageShowsTheTextWithAFullStop) {
   LocalFree(text);
 }
 
+// FormatMessage turns a bare line feed into a line break too, so only the
+// compiled bytes show whether message 100 ends with "\r\n".
+TEST_F(EntryPointTest, CompiledEventMessageEndsWithCarriageReturnAndLineFeed) {
+  HRSRC found = FindResourceA(Host().Module(), MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_MESSAGETABLE));
+  ASSERT_NE(found, nullptr);
+  const auto* table = static_cast<const MESSAGE_RESOURCE_DATA*>(LockResource(LoadResource(Host().Module(), found)));
+  ASSERT_EQ(table->NumberOfBlocks, 1u);
+  ASSERT_EQ(table->Blocks[0].LowId, 100u);
+  ASSERT_EQ(table->Blocks[0].HighId, 100u);
+  const auto* entry = reinterpret_cast<const MESSAGE_RESOURCE_ENTRY*>(reinterpret_cast<const BYTE*>(table) +
+                                                                      table->Blocks[0].OffsetToEntries);
+  if (entry->Flags & MESSAGE_RESOURCE_UNICODE)
+    EXPECT_STREQ(reinterpret_cast<const wchar_t*>(entry->Text), L"%1.\r\n");
+  else
+    EXPECT_STREQ(reinterpret_cast<const char*>(entry->Text), "%1.\r\n");
+}
+
+// Every binary's VERSIONINFO comes from the project version.
+TEST_F(EntryPointTest, VersionResourceCarriesTheProductVersion) {
+  const std::wstring path = ProviderPath();
+  DWORD ignored = 0;
+  std::vector<BYTE> data(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00030000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00010000u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00030000u);
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
+                             reinterpret_cast<void**>(&text), &size));
+  EXPECT_STREQ(text, L"3.0.1");
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904b0\\OriginalFilename",
+                             reinterpret_cast<void**>(&text), &size));
+  EXPECT_STREQ(text, L"CorviskFSP.dll");
+}
+
 TEST_F(EntryPointTest, StringTableHoldsTheProviderTexts) {
   char text[256];
   const std::pair<UINT, const char*> entries[] = {{1, " failed"},

@@ -1,4 +1,4 @@
-#include "provider/PlatformVersion.h"
+#include "win32/PlatformVersion.h"
 
 namespace corvisk {
 
