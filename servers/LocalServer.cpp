@@ -5,11 +5,13 @@
 #include <string>
 #include <utility>
 
+#include "win32/ClassFactory.h"
+#include "win32/ComRegistration.h"
 #include "win32/Handles.h"
 #include "win32/ReturnIfFailed.h"
 
-namespace corvisk::servers {
-
+namespace corvisk {
+namespace servers {
 namespace {
 
 // A server that nobody uses within this time after its start (a client that
@@ -19,18 +21,6 @@ constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 
 std::atomic<bool> g_used{false};
 std::atomic<HANDLE> g_lastObjectGone{nullptr};
-
-std::wstring GuidText(REFGUID guid) {
-  wchar_t text[40] = L"";
-  StringFromGUID2(guid, text, 40);
-  return text;
-}
-
-std::wstring ModulePath() {
-  wchar_t path[MAX_PATH] = L"";
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return std::wstring(path, length);
-}
 
 // Whether an argument after the program's name is the switch, written with
 // "-" or "/" in any letter case.
@@ -45,24 +35,6 @@ bool HasSwitch(const wchar_t* commandLine, const wchar_t* name) {
   return false;
 }
 
-HRESULT WriteClassesValue(const std::wstring& key, const std::wstring& value) {
-  unique_hkey handle;
-  LSTATUS status =
-      RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(), nullptr);
-  if (status == ERROR_SUCCESS) {
-    const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    status = RegSetValueExW(handle.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
-  }
-  return HRESULT_FROM_WIN32(status);
-}
-
-HRESULT DeleteClassesKey(const std::wstring& key) {
-  const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(status);
-  RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-  return S_OK;
-}
-
 bool ClassesKeyExists(const std::wstring& key) {
   unique_hkey handle;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
@@ -72,15 +44,9 @@ bool ClassesKeyExists(const std::wstring& key) {
 // type library embedded in it, whose registration makes the standard
 // automation marshaler carry the interface between processes.
 HRESULT RegisterServer(const ServerClass& server) {
-  const std::wstring path = ModulePath();
-  const std::wstring classKey = L"CLSID\\" + GuidText(server.clsid);
-  const std::wstring progId = server.progId;
-  const std::pair<std::wstring, std::wstring> values[] = {
-      {classKey, server.description},   {classKey + L"\\LocalServer32", L"\"" + path + L"\""},
-      {classKey + L"\\ProgID", progId}, {classKey + L"\\TypeLib", GuidText(server.libid)},
-      {progId, server.description},     {progId + L"\\CLSID", GuidText(server.clsid)},
-  };
-  for (const auto& [key, value] : values) CORVISK_RETURN_IF_FAILED(WriteClassesValue(key, value));
+  const std::wstring path = ModulePath(nullptr);
+  CORVISK_RETURN_IF_FAILED(RegisterComClass(
+      {server.clsid, server.progId, server.description, ServerKind::LocalProgram, path, &server.libid}));
   com_ptr<ITypeLib> library;
   return LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put());
 }
@@ -89,52 +55,15 @@ HRESULT RegisterServer(const ServerClass& server) {
 HRESULT UnregisterServer(const ServerClass& server) {
   if (ClassesKeyExists(L"TypeLib\\" + GuidText(server.libid)))
     CORVISK_RETURN_IF_FAILED(UnRegisterTypeLib(server.libid, 1, 0, LOCALE_NEUTRAL, kSysKind));
-  CORVISK_RETURN_IF_FAILED(DeleteClassesKey(L"CLSID\\" + GuidText(server.clsid)));
-  return DeleteClassesKey(server.progId);
+  return UnregisterComClass(server.clsid, server.progId);
 }
 
 // The description of the class's interface in this program's type library.
 HRESULT LoadOwnTypeInfo(REFIID iid, com_ptr<ITypeInfo>& info) {
   com_ptr<ITypeLib> library;
-  CORVISK_RETURN_IF_FAILED(LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, library.put()));
+  CORVISK_RETURN_IF_FAILED(LoadTypeLibEx(ModulePath(nullptr).c_str(), REGKIND_NONE, library.put()));
   return library->GetTypeInfoOfGuid(iid, info.put());
 }
-
-// The one class factory of the process; it lives on the serving thread's
-// stack for as long as it is registered.
-class ClassFactory : public IClassFactory {
- public:
-  ClassFactory(const ServerClass& server, ITypeInfo* typeInfo) : server_(server), typeInfo_(typeInfo) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    g_used = true;
-    return server_.createObject(typeInfo_, iid, object);
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock)
-      AddServerReference();
-    else
-      ReleaseServerReference();
-    return S_OK;
-  }
-
- private:
-  const ServerClass& server_;
-  ITypeInfo* typeInfo_;
-};
 
 // Serves until the last object is gone, or until the first-use time runs
 // out with no object ever made.
@@ -146,11 +75,17 @@ void WaitUntilUnused(HANDLE lastObjectGone) {
 HRESULT ServeClass(const ServerClass& server, ITypeInfo* typeInfo) {
   const unique_handle lastObjectGone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!lastObjectGone) return HRESULT_FROM_WIN32(GetLastError());
+  com_ptr<IClassFactory> factory;
+  CORVISK_RETURN_IF_FAILED(ClassFactory::Create(
+      [&server, typeInfo](REFIID iid, void** object) {
+        g_used = true;
+        return server.createObject(typeInfo, iid, object);
+      },
+      IID_IClassFactory, factory.put_void()));
   g_lastObjectGone = lastObjectGone.get();
-  ClassFactory factory(server, typeInfo);
   DWORD cookie = 0;
   const HRESULT result =
-      CoRegisterClassObject(server.clsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+      CoRegisterClassObject(server.clsid, factory.get(), CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
   if (SUCCEEDED(result)) {
     WaitUntilUnused(lastObjectGone.get());
     CoRevokeClassObject(cookie);
@@ -174,13 +109,18 @@ HRESULT Serve(const ServerClass& server) {
 }
 
 }  // namespace
+}  // namespace servers
 
-void AddServerReference() { CoAddRefServerProcess(); }
+// Every live object and server lock keeps the process running; the last
+// one gone suspends the class and ends the serving.
+void LockModule() { CoAddRefServerProcess(); }
 
-void ReleaseServerReference() {
+void UnlockModule() {
   if (CoReleaseServerProcess() != 0) return;
-  if (const HANDLE lastObjectGone = g_lastObjectGone) SetEvent(lastObjectGone);
+  if (const HANDLE lastObjectGone = servers::g_lastObjectGone) SetEvent(lastObjectGone);
 }
+
+namespace servers {
 
 int RunLocalServer(const ServerClass& server, const wchar_t* commandLine) {
   HRESULT result = S_OK;
@@ -193,4 +133,5 @@ int RunLocalServer(const ServerClass& server, const wchar_t* commandLine) {
   return static_cast<int>(result);
 }
 
-}  // namespace corvisk::servers
+}  // namespace servers
+}  // namespace corvisk

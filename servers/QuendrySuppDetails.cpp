@@ -33,7 +33,7 @@ class SuppDetails : public DispatchObject<ISuppDetails> {
 
 const ServerClass kSuppDetails{CLSID_SuppDetails,           IID_ISuppDetails,
                                LIBID_QuendrySuppDetailsLib, L"QuendrySuppDetails.SuppDetails",
-                               L"SuppDetails Class",        &CreateDispatchObject<SuppDetails>};
+                               L"SuppDetails Class",        &CreateServerObject<SuppDetails>};
 
 }  // namespace
 

@@ -80,7 +80,7 @@ class SuppEmail : public DispatchObject<ISuppEmail> {
 
 const ServerClass kSuppEmail{CLSID_SuppEmail,           IID_ISuppEmail,
                              LIBID_QuendrySuppEmailLib, L"QuendrySuppEmail.SuppEmail",
-                             L"SuppEmail Class",        &CreateDispatchObject<SuppEmail>};
+                             L"SuppEmail Class",        &CreateServerObject<SuppEmail>};
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include "CallRecord.h"
 #include "RichError.h"
 #include "win32/AnsiText.h"
+#include "win32/ExceptionBoundary.h"
 
 namespace corvisk::cdo_standin {
 

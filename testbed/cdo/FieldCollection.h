@@ -6,16 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "common/ComObject.h"
 #include "mail/CdoInterfaces.h"
+#include "win32/ComObject.h"
 #include "win32/Variant.h"
 
 namespace corvisk::cdo_standin {
 
-using testbed::ComObject;
-using testbed::VtableOnly;
-
-class CFieldCollection final : public ComObject<VtableOnly<CDO::Fields>, ISupportErrorInfo> {
+class CFieldCollection final : public ComObject<VtableOnlyDispatch<CDO::Fields>, ISupportErrorInfo> {
  public:
   // owner names the collection in the call record, e.g. "Message.Fields".
   explicit CFieldCollection(std::string owner) : owner_(std::move(owner)) {}
@@ -63,7 +60,7 @@ class CFieldCollection final : public ComObject<VtableOnly<CDO::Fields>, ISuppor
   std::vector<Entry> entries_;
 };
 
-class CField final : public ComObject<VtableOnly<CDO::Field>, ISupportErrorInfo> {
+class CField final : public ComObject<VtableOnlyDispatch<CDO::Field>, ISupportErrorInfo> {
  public:
   CField(CFieldCollection* collection, size_t index);
 

@@ -1,6 +1,7 @@
 #include "StandinConfiguration.h"
 
 #include "CallRecord.h"
+#include "win32/ExceptionBoundary.h"
 
 namespace corvisk::cdo_standin {
 

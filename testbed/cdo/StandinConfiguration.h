@@ -1,14 +1,11 @@
 #pragma once
 // CDO's Configuration: a field collection of transport settings.
-#include "common/ComObject.h"
 #include "FieldCollection.h"
 #include "mail/CdoInterfaces.h"
+#include "win32/ComObject.h"
 #include "win32/ComPtr.h"
 
 namespace corvisk::cdo_standin {
-
-using testbed::ComObject;
-using testbed::VtableOnly;
 
 // Answered only by the stand-in's own configuration, so a message can tell
 // it from a foreign one and read its committed fields without a recorded
@@ -16,7 +13,7 @@ using testbed::VtableOnly;
 inline constexpr IID kIidStandinConfiguration = {
     0xaf0295eb, 0xaf79, 0x40ea, {0x9f, 0x1c, 0xcd, 0x66, 0x4f, 0xb2, 0x82, 0x25}};
 
-class CConfiguration final : public ComObject<VtableOnly<CDO::IConfiguration>, ISupportErrorInfo> {
+class CConfiguration final : public ComObject<VtableOnlyDispatch<CDO::IConfiguration>, ISupportErrorInfo> {
  public:
   CConfiguration() { fields_.reset(new CFieldCollection("Configuration.Fields")); }
 

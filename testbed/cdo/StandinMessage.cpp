@@ -5,6 +5,7 @@
 #include "StandinConfiguration.h"
 #include "common/TextFormat.h"
 #include "win32/AnsiText.h"
+#include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
 #include "win32/SystemMessage.h"
 

@@ -4,21 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "common/ComObject.h"
 #include "FieldCollection.h"
 #include "MimeText.h"
 #include "RichError.h"
 #include "mail/CdoInterfaces.h"
+#include "win32/ComObject.h"
 #include "win32/ComPtr.h"
 
 namespace corvisk::cdo_standin {
 
-using testbed::ComObject;
-using testbed::VtableOnly;
-
 class CConfiguration;
 
-class CMessage final : public ComObject<VtableOnly<CDO::IMessage>, ISupportErrorInfo> {
+class CMessage final : public ComObject<VtableOnlyDispatch<CDO::IMessage>, ISupportErrorInfo> {
  public:
   CMessage() { fields_.reset(new CFieldCollection("Message.Fields")); }
 
@@ -107,7 +104,7 @@ class CMessage final : public ComObject<VtableOnly<CDO::IMessage>, ISupportError
   std::vector<MimeAttachment> attachments_;
 };
 
-class CBodyPart final : public ComObject<VtableOnly<CDO::IBodyPart>> {
+class CBodyPart final : public ComObject<VtableOnlyDispatch<CDO::IBodyPart>> {
  public:
   CBodyPart(std::wstring fileName, std::wstring mediaType)
       : fileName_(std::move(fileName)), mediaType_(std::move(mediaType)) {}

@@ -376,6 +376,6 @@ class FaxServer : public StandInObject<IFaxServer> {
 }  // namespace
 
 const StandInClass kExtendedServer{faxcomex::CLSID_FaxServer, faxcomex::kFaxServerProgId,
-                                   L"FaxComEx FaxServer (testbed)", &CreateStandIn<FaxServer>};
+                                   L"FaxComEx FaxServer (testbed)", &CreateComObject<FaxServer>};
 
 }  // namespace corvisk::testbed::faxstandin

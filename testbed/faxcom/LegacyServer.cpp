@@ -151,6 +151,6 @@ class FaxServer : public StandInObject<IFaxServer> {
 }  // namespace
 
 const StandInClass kLegacyServer{faxcom::CLSID_FaxServer, faxcom::kFaxServerProgId, L"FaxServer (testbed)",
-                                 &CreateStandIn<FaxServer>};
+                                 &CreateComObject<FaxServer>};
 
 }  // namespace corvisk::testbed::faxstandin

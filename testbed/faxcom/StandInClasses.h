@@ -3,7 +3,7 @@
 // own, beside the interface declarations it implements.
 #include <windows.h>
 
-#include <new>
+#include "win32/ComObject.h"
 
 namespace corvisk::testbed::faxstandin {
 
@@ -13,15 +13,6 @@ struct StandInClass {
   const wchar_t* description;
   HRESULT (*create)(REFIID iid, void** object);
 };
-
-template <typename T>
-HRESULT CreateStandIn(REFIID iid, void** object) {
-  T* created = new (std::nothrow) T();
-  if (!created) return E_OUTOFMEMORY;
-  const HRESULT result = created->QueryInterface(iid, object);
-  created->Release();
-  return result;
-}
 
 extern const StandInClass kExtendedServer;  // "FaxComEx.FaxServer"
 extern const StandInClass kLegacyServer;    // "FaxServer.FaxServer"

@@ -9,8 +9,6 @@ namespace corvisk::testbed::faxstandin {
 
 namespace {
 
-std::atomic<LONG> g_moduleReferences{0};
-
 std::wstring FullKey(const std::wstring& key) {
   return key.empty() ? std::wstring(kStateKey) : std::wstring(kStateKey) + L"\\" + key;
 }
@@ -93,10 +91,6 @@ std::optional<HRESULT> InjectedResult(const wchar_t* member, REFIID iid) {
   if (!description.empty()) SetDescription(description, iid);
   return static_cast<HRESULT>(ReadNumber(key, L"Result", static_cast<DWORD>(E_FAIL)));
 }
-
-void AddModuleReference() { ++g_moduleReferences; }
-void ReleaseModuleReference() { --g_moduleReferences; }
-bool ModuleInUse() { return g_moduleReferences != 0; }
 
 HRESULT CopyText(const std::wstring& text, BSTR* out) {
   if (!out) return E_POINTER;

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ComObject.h"
+#include "win32/ComObject.h"
 
 namespace corvisk::testbed::faxstandin {
 
@@ -47,48 +47,23 @@ std::vector<std::wstring> NumberedKeys(const wchar_t* collection);
 // thread's error information; none when the member is to work.
 std::optional<HRESULT> InjectedResult(const wchar_t* member, REFIID iid);
 
-// Live objects keep the DLL loaded.
-void AddModuleReference();
-void ReleaseModuleReference();
-bool ModuleInUse();
-
-// IUnknown, an IDispatch that offers no names (callers use the table), and
-// rich error information for the one interface.
+// An object that keeps the DLL loaded, with an IDispatch that offers no
+// names (callers use the table) and rich error information for the one
+// interface.
 template <typename Interface>
-class StandInObject : public VtableOnly<Interface>, public ISupportErrorInfo {
+class StandInObject : public ComObject<VtableOnlyDispatch<Interface>, ISupportErrorInfo> {
  public:
-  StandInObject() { AddModuleReference(); }
-  StandInObject(const StandInObject&) = delete;
-  StandInObject& operator=(const StandInObject&) = delete;
-  virtual ~StandInObject() { ReleaseModuleReference(); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Interface))
-      *object = static_cast<Interface*>(this);
-    else if (iid == IID_ISupportErrorInfo)
-      *object = static_cast<ISupportErrorInfo*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
     return iid == __uuidof(Interface) ? S_OK : S_FALSE;
   }
 
  protected:
+  void* Find(REFIID iid) override {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Interface)) return static_cast<Interface*>(this);
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
+  }
   std::optional<HRESULT> Injected(const wchar_t* member) { return InjectedResult(member, __uuidof(Interface)); }
-
- private:
-  std::atomic<ULONG> references_{1};
 };
 
 // Hands a new object's only reference to the caller.
