@@ -1,7 +1,10 @@
-// faxhost: drives a fax service provider through one send, as the fax
-// service would, and prints what it saw.
+// faxhost: drives a fax service provider through one send, or through a
+// plan of many sends at once, as the fax service would, and prints what it saw.
 //   faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]]
 //               send --tiff FILE --number NUMBER [--abort-after MS]
+//   faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]]
+//               batch --plan FILE [--concurrency N] [--abort-percent P]
+//               [--max-abort-delay MS] [--status-threads N] [--seed N]
 #include <fcntl.h>
 #include <io.h>
 
@@ -10,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "BatchRun.h"
 #include "HostCapture.h"
 #include "ProviderHost.h"
 #include "win32/AnsiText.h"
@@ -26,12 +30,16 @@ struct Options {
   std::wstring tiff;
   std::wstring number;
   long abortAfterMs = -1;
+  std::wstring plan;
+  BatchOptions batch;
 };
 
 int Usage() {
   std::fputs(
       "usage: faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]] "
-      "send --tiff FILE --number NUMBER [--abort-after MS]\n",
+      "send --tiff FILE --number NUMBER [--abort-after MS]\n"
+      "       faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]] batch --plan FILE [--concurrency N]\n"
+      "                   [--abort-percent P] [--max-abort-delay MS] [--status-threads N] [--seed N]\n",
       stderr);
   return 2;
 }
@@ -52,13 +60,31 @@ bool ParsePlatform(const wchar_t* text, SimulatedPlatform& platform) {
   return true;
 }
 
-bool ParseOptions(int argc, wchar_t** argv, Options& options) {
-  bool sawSend = false;
+unsigned Count(const wchar_t* text) { return static_cast<unsigned>(std::wcstoul(text, nullptr, 10)); }
+
+// Which of the two commands the options name.
+enum class Command { None, Send, Batch };
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options, Command& command) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == L"send")
-      sawSend = true;
+      command = Command::Send;
+    else if (arg == L"batch")
+      command = Command::Batch;
+    else if (arg == L"--plan" && hasValue)
+      options.plan = argv[++i];
+    else if (arg == L"--concurrency" && hasValue)
+      options.batch.concurrency = Count(argv[++i]);
+    else if (arg == L"--abort-percent" && hasValue)
+      options.batch.abortPercent = Count(argv[++i]);
+    else if (arg == L"--max-abort-delay" && hasValue)
+      options.batch.maxAbortDelayMs = Count(argv[++i]);
+    else if (arg == L"--status-threads" && hasValue)
+      options.batch.statusThreads = Count(argv[++i]);
+    else if (arg == L"--seed" && hasValue)
+      options.batch.seed = Count(argv[++i]);
     else if (arg == L"--provider" && hasValue)
       options.provider = argv[++i];
     else if (arg == L"--os" && hasValue)
@@ -74,7 +100,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     if (arg == L"--os" && !options.simulate) return false;
   }
   if (options.provider.empty()) options.provider = DefaultProvider();
-  return sawSend && !options.tiff.empty() && !options.number.empty();
+  if (command == Command::Batch)
+    return options.batch.concurrency > 0 && ReadJobPlan(options.plan, options.batch.jobs);
+  return command == Command::Send && !options.tiff.empty() && !options.number.empty();
 }
 
 void PrintTranscript(const std::vector<StatusPacket>& packets, BOOL result, DWORD lastError) {
@@ -123,7 +151,8 @@ int wmain(int argc, wchar_t** argv) {
   // The captured texts carry their own line breaks; print them byte for byte.
   _setmode(_fileno(stdout), _O_BINARY);
   Options options;
-  if (!ParseOptions(argc, argv, options)) return Usage();
+  Command command = Command::None;
+  if (!ParseOptions(argc, argv, options, command)) return Usage();
   CaptureDebugOutput();
   ProviderHost host(options.provider);
   if (!host.Loaded()) {
@@ -135,5 +164,5 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "faxhost: the provider did not start (error 0x%08lX)\n", GetLastError());
     return 1;
   }
-  return RunSend(host, options);
+  return command == Command::Batch ? RunBatch(host, options.batch) : RunSend(host, options);
 }

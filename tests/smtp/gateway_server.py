@@ -14,6 +14,8 @@ one port and stores every message it accepts in a mailbox folder:
                        header: NAME: VALUE         (one line per header field,
                                                     encoded words decoded)
                        attachment: NAME TYPE SIZE  (one line per attachment)
+                       transfer-ms: N              (from the connection to the
+                                                    message stored)
 
 The files are written before the server answers the end of DATA, so a client
 that has its "250" finds them in place.
@@ -30,6 +32,16 @@ Behaviours, one per flag, for the failures a client must survive:
   --drop-in-data                 the connection is closed after the first
                                  line of message data
   --silent                       connections are accepted and never answered
+  --faults-by-number             the fax number, the recipient's local part,
+                                 picks a fault for its own message, so that
+                                 one server serves many jobs at once:
+                                   71...  RCPT gets "550"
+                                   72...  dropped after the first data line
+                                   73...  no answer to DATA (the client's
+                                          time-out ends it)
+                                   74...  every answer from RCPT on comes
+                                          after --slow-delay seconds (0.5)
+                                 any other number is served normally
 
 The bound port goes to --port-file (written once the server listens), so
 --port 0 picks a free one.
@@ -43,6 +55,7 @@ import email.policy
 import os
 import signal
 import sys
+import time
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -59,6 +72,8 @@ def parse_arguments(argv):
     parser.add_argument("--reject-local-part", action="append", default=[], metavar="NAME")
     parser.add_argument("--drop-in-data", action="store_true")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--faults-by-number", action="store_true")
+    parser.add_argument("--slow-delay", type=float, default=0.5, metavar="SECONDS")
     arguments = parser.parse_args(argv)
     if not arguments.silent and not arguments.mailbox:
         parser.error("--mailbox is required")
@@ -88,7 +103,7 @@ class Mailbox:
         numbers = [int(name[:4]) for name in os.listdir(folder) if name[:4].isdigit()]
         self.next_number = max(numbers, default=0) + 1
 
-    def store(self, envelope, login):
+    def store(self, envelope, login, connected_at):
         stem = os.path.join(self.folder, "%04d" % self.next_number)
         self.next_number += 1
         write_atomically(stem + ".eml", envelope.original_content)
@@ -98,6 +113,7 @@ class Mailbox:
         lines.append("auth-login: %s" % (login or ""))
         lines += ["header: %s: %s" % (name, decoded_header(value)) for name, value in message.items()]
         lines += self.store_parts(message, stem)
+        lines.append("transfer-ms: %d" % round((time.monotonic() - connected_at) * 1000))
         write_atomically(stem + ".txt", ("\n".join(lines) + "\n").encode("utf-8"))
 
     @staticmethod
@@ -118,34 +134,70 @@ class Mailbox:
         return lines
 
 
+# The faults --faults-by-number draws from the fax number's first two digits.
+FAULTS_BY_PREFIX = {"71": "refuse", "72": "drop", "73": "silent", "74": "slow"}
+
+
+def fault_of(address):
+    return FAULTS_BY_PREFIX.get(address.rpartition("@")[0][:2])
+
+
 class GatewayHandler:
-    def __init__(self, mailbox, rejected, rejected_local_parts):
+    def __init__(self, mailbox, rejected, rejected_local_parts, faults_by_number, slow_delay):
         self.mailbox = mailbox
         self.rejected = {address.lower() for address in rejected}
         self.rejected_local_parts = set(rejected_local_parts)
+        self.faults_by_number = faults_by_number
+        self.slow_delay = slow_delay
 
     def refuses(self, address):
         local_part = address.rpartition("@")[0]
         return address.lower() in self.rejected or local_part in self.rejected_local_parts
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if self.refuses(address):
+        fault = fault_of(address) if self.faults_by_number else None
+        if fault == "slow":
+            server.slow_delay = self.slow_delay
+        await asyncio.sleep(server.slow_delay)
+        if self.refuses(address) or fault == "refuse":
             return "550 5.1.1 <%s>: Recipient address rejected: no such fax account" % address
         envelope.rcpt_tos.append(address)
+        if fault in ("drop", "silent"):
+            server.data_fault = fault
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        self.mailbox.store(envelope, session.auth_data)
+        await asyncio.sleep(server.slow_delay)
+        self.mailbox.store(envelope, session.auth_data, server.connected_at)
         return "250 2.0.0 Message accepted for delivery"
 
 
-class DroppingSMTP(SMTP):
-    """Closes the connection in the middle of the message data."""
+class GatewaySMTP(SMTP):
+    """Notes when each connection began, and misbehaves in DATA when told to:
+    "drop" closes the connection after the first line of message data,
+    "silent" reads the client's data but never answers."""
+
+    def __init__(self, *args, data_fault=None, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.data_fault = data_fault
+        self.slow_delay = 0
+        self.connected_at = time.monotonic()
+
+    def connection_made(self, transport):
+        self.connected_at = time.monotonic()
+        super().connection_made(transport)
 
     async def smtp_DATA(self, arg):
-        await self.push("354 End data with <CR><LF>.<CR><LF>")
-        await self._reader.readuntil(b"\r\n")
-        self.transport.close()
+        if self.data_fault == "drop":
+            await self.push("354 End data with <CR><LF>.<CR><LF>")
+            await self._reader.readuntil(b"\r\n")
+            self.transport.close()
+        elif self.data_fault == "silent":
+            while await self._reader.read(65536):
+                pass
+            self.transport.close()
+        else:
+            await super().smtp_DATA(arg)
 
 
 def make_authenticator(accepted_login):
@@ -162,13 +214,14 @@ def make_authenticator(accepted_login):
 
 
 def smtp_factory(arguments):
-    handler = GatewayHandler(Mailbox(arguments.mailbox), arguments.reject_recipient, arguments.reject_local_part)
+    handler = GatewayHandler(Mailbox(arguments.mailbox), arguments.reject_recipient, arguments.reject_local_part,
+                             arguments.faults_by_number, arguments.slow_delay)
     options = dict(hostname="gateway.test", auth_require_tls=False, auth_required=arguments.require_auth)
     if arguments.accept_login is not None:
         options["authenticator"] = make_authenticator(arguments.accept_login)
         options["auth_exclude_mechanism"] = ["PLAIN"]
-    kind = DroppingSMTP if arguments.drop_in_data else SMTP
-    return lambda: kind(handler, **options)
+    data_fault = "drop" if arguments.drop_in_data else None
+    return lambda: GatewaySMTP(handler, data_fault=data_fault, **options)
 
 
 async def hold_silently(reader, writer):

@@ -1,0 +1,199 @@
+"""Runs many sends through the provider at once with `faxhost.exe batch`
+against a gateway mail server of tests/smtp/gateway_server.py, and reads back
+what both sides saw. Shared by tools/stress and tools/bench-send.
+"""
+
+import contextlib
+import email
+import email.policy
+import glob
+import os
+import random
+import re
+import signal
+import subprocess
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
+GATEWAY_SERVER = os.path.join(ROOT, "tests", "smtp", "gateway_server.py")
+SETTINGS_KEY = r"HKLM\SOFTWARE\Mervale\CorviskFSP"
+
+FS_INITIALIZING = 0x20000000
+FS_COMPLETED = 0x20000008
+FS_FATAL_ERROR = 0x20000800
+FS_USER_ABORT = 0x20200000
+E_UNEXPECTED = 0x8000FFFF
+ERROR_OPERATION_ABORTED = 995
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(*args, **kwargs):
+    return subprocess.run([WINE_RUN, *args], capture_output=True, text=True, **kwargs)
+
+
+@contextlib.contextmanager
+def gateway_server(folder, *options):
+    """A gateway mail server on a free 127.0.0.1 port; yields (port, mailbox)."""
+    port_file, mailbox = os.path.join(folder, "gateway.port"), os.path.join(folder, "mailbox")
+    log = open(os.path.join(folder, "gateway.log"), "wb")
+    server = subprocess.Popen(["/usr/bin/python3", GATEWAY_SERVER, "--port", "0", "--port-file", port_file,
+                               "--mailbox", mailbox, *options], stdin=subprocess.DEVNULL, stdout=log,
+                              stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        for _ in range(100):
+            if os.path.exists(port_file) or server.poll() is not None:
+                break
+            time.sleep(0.1)
+        if not os.path.exists(port_file):
+            raise SystemExit("the gateway mail server did not start; see " + log.name)
+        with open(port_file, encoding="ascii") as text:
+            yield int(text.read()), mailbox
+    finally:
+        server.send_signal(signal.SIGTERM)
+        try:
+            server.wait(10)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
+        log.close()
+
+
+@contextlib.contextmanager
+def provider_settings(port, timeout_seconds=10):
+    """The provider's settings key pointing at 127.0.0.1:port; removed afterwards."""
+    values = [("SMTPServer", "127.0.0.1"), ("SMTPPort", str(port)), ("SMTPTimeout", str(timeout_seconds)),
+              ("DebugOutput", "N"), ("NotifyMeEMailAddress", "sender@example.com"), ("CorviskPwd", "gateway-secret")]
+    key = SETTINGS_KEY.replace("HKLM", "HKEY_LOCAL_MACHINE")
+    text = "REGEDIT4\r\n\r\n[%s]\r\n" % key + "".join('"%s"="%s"\r\n' % value for value in values)
+    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="ascii", newline="") as script:
+        script.write(text)
+    wine("reg", "delete", SETTINGS_KEY, "/f")
+    try:
+        wine("reg", "import", windows_path(script.name), check=True)
+        yield
+    finally:
+        os.unlink(script.name)
+        wine("reg", "delete", SETTINGS_KEY, "/f")
+
+
+JOB_LINE = re.compile(r"job (.*)")
+FIELD = re.compile(r"(\w+)=(\S*)")
+
+
+def parse_transcript(text):
+    """faxhost batch's transcript: {"jobs": [dict per job], plus its summary lines}."""
+    transcript = {"jobs": [], "heap_faults": [], "tempfiles": []}
+    for line in text.splitlines():
+        line = line.rstrip("\r")
+        if line.startswith("job "):
+            fields = dict(FIELD.findall(line))
+            transcript["jobs"].append({name: int(value, 0) if re.fullmatch(r"(0x[0-9A-Fa-f]+|\d+)", value)
+                                       else (float(value) if name.endswith("_ms") else value)
+                                       for name, value in fields.items()})
+        elif line.startswith("events "):
+            transcript["events"] = {name: int(value) for name, value in FIELD.findall(line)}
+        elif line.startswith("tempfiles left="):
+            transcript["tempfiles"] = line.split()[2:]
+        elif line.startswith("heap live="):
+            transcript["heap"] = {name: int(value) for name, value in FIELD.findall(line)}
+        elif line.startswith("heap fault: "):
+            transcript["heap_faults"].append(line[len("heap fault: "):])
+        elif line.startswith("peak_working_set_kib="):
+            transcript["peak_kib"] = int(line.split("=")[1])
+        elif line.startswith("wall_ms="):
+            transcript["wall_ms"] = float(line.split("=")[1])
+    return transcript
+
+
+def run_batch(faxhost, jobs, concurrency, abort_percent=0, status_threads=0, seed=1, max_abort_delay_ms=3000,
+              platform=None):
+    """Runs (number, document) jobs through faxhost batch; returns the parsed transcript."""
+    with tempfile.NamedTemporaryFile("w", suffix=".plan", delete=False, encoding="utf-8") as plan:
+        for number, document in jobs:
+            plan.write("%s\t%s\n" % (number, windows_path(document)))
+    try:
+        command = [faxhost]
+        if platform:
+            command += ["--os", platform]
+        command += ["batch", "--plan", windows_path(plan.name), "--concurrency", str(concurrency),
+                    "--abort-percent", str(abort_percent), "--max-abort-delay", str(max_abort_delay_ms),
+                    "--status-threads", str(status_threads), "--seed", str(seed)]
+        done = wine(*command)
+    finally:
+        os.unlink(plan.name)
+    if done.returncode != 0:
+        raise SystemExit("faxhost batch failed (%d):\n%s%s" % (done.returncode, done.stdout, done.stderr))
+    transcript = parse_transcript(done.stdout)
+    if len(transcript["jobs"]) != len(jobs) or "heap" not in transcript:
+        raise SystemExit("faxhost batch printed an incomplete transcript:\n" + done.stdout + done.stderr)
+    return transcript
+
+
+def received_messages(mailbox):
+    """Every message the server stored: recipients, subject, attachments and transfer time."""
+    messages = []
+    for summary in sorted(glob.glob(os.path.join(mailbox, "*.txt"))):
+        stem = summary[:-4]
+        with open(summary, encoding="utf-8") as text:
+            lines = text.read().splitlines()
+        with open(stem + ".eml", "rb") as data:
+            parsed = email.message_from_bytes(data.read(), policy=email.policy.compat32)
+        attachments = {}
+        for path in glob.glob(os.path.join(stem + ".parts", "*")):
+            with open(path, "rb") as part:
+                attachments[os.path.basename(path)] = part.read()
+        transfer = [int(line.split()[1]) for line in lines if line.startswith("transfer-ms: ")]
+        messages.append({
+            "recipients": [line.split(" ", 1)[1] for line in lines if line.startswith("rcpt-to: ")],
+            "subject": parsed.get("Subject", ""),
+            "attachments": attachments,
+            "transfer_ms": transfer[0] if transfer else 0,
+        })
+    return messages
+
+
+def restructured(bin_folder, document, folder):
+    """What faxtiff makes of a document: the bytes the gateway must receive."""
+    output = os.path.join(folder, os.path.basename(document) + ".t37")
+    done = wine(os.path.join(bin_folder, "faxtiff.exe"), "restructure", windows_path(document), windows_path(output))
+    if done.returncode != 0:
+        raise SystemExit("faxtiff restructure %s failed: %s%s" % (document, done.stdout, done.stderr))
+    with open(output, "rb") as data:
+        return data.read()
+
+
+FAX_WIDTH = 1728
+HEIGHTS = {"fine": (2292, 196), "normal": (1146, 98)}
+TIFFCP_CODING = {"g4": "g4", "g3": "g3:1d:fill", "g3-2d": "g3:2d:fill"}
+
+
+def make_fax(path, pages, resolution="fine", coding="g4", seed=0):
+    """A fax document of random black bars, each page its own, made in well under
+    a second a page (ImageMagick's drawing takes many seconds on a busy machine)."""
+    height, y_dpi = HEIGHTS[resolution]
+    chooser = random.Random("%s-%d-%d" % (path, pages, seed))
+    stride = FAX_WIDTH // 8
+    page_files = []
+    for page in range(pages):
+        rows = bytearray(stride * height)
+        for _ in range(60):
+            x, y = chooser.randrange(stride - 24), chooser.randrange(height - 60)
+            width, depth = chooser.randrange(1, 24), chooser.randrange(2, 60)
+            for row in range(y, y + depth):
+                rows[row * stride + x:row * stride + x + width] = b"\xff" * width
+        page_file = "%s.page%d" % (path, page)
+        with open(page_file + ".pbm", "wb") as pbm:
+            pbm.write(b"P4\n%d %d\n" % (FAX_WIDTH, height) + bytes(rows))
+        subprocess.run(["ppm2tiff", "-c", "none", "-R", "204", page_file + ".pbm", page_file + ".tif"], check=True)
+        os.unlink(page_file + ".pbm")
+        page_files.append(page_file + ".tif")
+    subprocess.run(["tiffcp", "-c", TIFFCP_CODING[coding], "-r", "100000", *page_files, path], check=True)
+    for page, page_file in enumerate(page_files):
+        os.unlink(page_file)
+        subprocess.run(["tiffset", "-d", str(page), "-s", "283", str(y_dpi), path], check=True)
+    return path
