@@ -1,46 +1,23 @@
 #!/usr/bin/python3
-"""Times `faxtiff restructure` on a 120-page fine-resolution fax against a
-plain file copy and against libtiff's tiffcp, and prints the ratios.
+"""Times `faxtiff restructure` on a 120-page and a 1,000-page fine-resolution
+fax against a plain file copy and against libtiff's tiffcp, and prints the
+ratios. Peak memory is shown beside that of a process that does nothing
+(`true`), so the difference is the program's own.
 
 usage: tiff_restructure.py FAXTIFF [RUNS]
 """
 import os
-import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
-# ImageMagick's own convert, whatever else the PATH offers under that name.
-CONVERT = "/usr/bin/convert"
-PAGES = 120
-WIDTH, HEIGHT = 1728, 2292  # A4 at 204x196
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "testbed", "faxhost"))
+from fax_documents import make_long_fax  # noqa: E402
 
-def run(*args):
-    subprocess.run(args, check=True, capture_output=True)
-
-
-def make_fax(folder):
-    """Four distinct MH pages, repeated to 120, as the fax service renders a long document."""
-    pages = []
-    for i in range(4):
-        page = os.path.join(folder, f"page{i}.pbm")
-        run(CONVERT, "-size", f"{WIDTH}x{HEIGHT}", "xc:white", "-fill", "black",
-            "-draw", f"rectangle {100 + 50 * i},100 {1600 - 50 * i},180",
-            "-draw", f"circle 864,{900 + 100 * i} 864,{1200 + 100 * i}",
-            "logo:", "-geometry", f"+{300 + 100 * i}+1400", "-composite",
-            "logo:", "-geometry", f"+{100 * i}+300", "-composite",
-            "-monochrome", page)
-        pages.append(page)
-    four = os.path.join(folder, "four.tif")
-    run(CONVERT, *pages, "-density", "204x196", "-units", "PixelsPerInch", "-compress", "None",
-        os.path.join(folder, "plain.tif"))
-    run("tiffcp", "-c", "g3:1d:fill", "-r", "100000", os.path.join(folder, "plain.tif"), four)
-    fax = os.path.join(folder, "fax.tif")
-    run("tiffcp", *[four] * (PAGES // 4), fax)
-    return fax
+LENGTHS = (120, 1000)
 
 
 def timed(command):
@@ -59,24 +36,31 @@ def measure(command, runs):
     return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
 
 
+def compare(faxtiff, fax, folder, runs, idle_kib):
+    out = os.path.join(folder, "out.tif")
+    pages = subprocess.run([faxtiff, "pages", fax], check=True, capture_output=True, text=True).stdout.strip()
+    print(f"document: {pages} pages, 204x196, MH, {os.path.getsize(fax) / 1e6:.1f} MB; median of {runs} runs")
+    results = {
+        "plain copy (cp)": measure(["cp", fax, out], runs),
+        "faxtiff restructure": measure([faxtiff, "restructure", fax, out], runs),
+        "libtiff tiffcp": measure(["tiffcp", fax, out], runs),
+    }
+    for name, (seconds, rss) in results.items():
+        print(f"  {name:22s} {seconds * 1000:8.1f} ms   peak {rss / 1024:6.1f} MiB"
+              f"   own {(rss - idle_kib) / 1024:6.1f} MiB")
+    ours = results["faxtiff restructure"][0]
+    print(f"faxtiff / cp:     {ours / results['plain copy (cp)'][0]:.2f}")
+    print(f"faxtiff / tiffcp: {ours / results['libtiff tiffcp'][0]:.2f}")
+
+
 def main():
     faxtiff = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 15
+    idle_kib = measure(["true"], runs)[1]
+    print(f"a process that does nothing (true): peak {idle_kib / 1024:.1f} MiB")
     with tempfile.TemporaryDirectory(prefix="bench-tiff-") as folder:
-        fax = make_fax(folder)
-        out = os.path.join(folder, "out.tif")
-        pages = subprocess.run([faxtiff, "pages", fax], check=True, capture_output=True, text=True).stdout.strip()
-        print(f"document: {pages} pages, 204x196, MH, {os.path.getsize(fax) / 1e6:.1f} MB; median of {runs} runs")
-        results = {
-            "plain copy (cp)": measure(["cp", fax, out], runs),
-            "faxtiff restructure": measure([faxtiff, "restructure", fax, out], runs),
-            "libtiff tiffcp": measure(["tiffcp", fax, out], runs),
-        }
-        for name, (seconds, rss) in results.items():
-            print(f"  {name:22s} {seconds * 1000:8.1f} ms   peak {rss / 1024:6.1f} MiB")
-        ours = results["faxtiff restructure"][0]
-        print(f"faxtiff / cp:     {ours / results['plain copy (cp)'][0]:.2f}")
-        print(f"faxtiff / tiffcp: {ours / results['libtiff tiffcp'][0]:.2f}")
+        for pages in LENGTHS:
+            compare(faxtiff, make_long_fax(folder, pages), folder, runs, idle_kib)
 
 
 if __name__ == "__main__":

@@ -8,7 +8,6 @@ import email
 import email.policy
 import glob
 import os
-import random
 import re
 import signal
 import subprocess
@@ -40,6 +39,8 @@ def wine(*args, **kwargs):
 def gateway_server(folder, *options):
     """A gateway mail server on a free 127.0.0.1 port; yields (port, mailbox)."""
     port_file, mailbox = os.path.join(folder, "gateway.port"), os.path.join(folder, "mailbox")
+    if os.path.exists(port_file):
+        os.unlink(port_file)
     log = open(os.path.join(folder, "gateway.log"), "wb")
     server = subprocess.Popen(["/usr/bin/python3", GATEWAY_SERVER, "--port", "0", "--port-file", port_file,
                                "--mailbox", mailbox, *options], stdin=subprocess.DEVNULL, stdout=log,
@@ -165,35 +166,3 @@ def restructured(bin_folder, document, folder):
         raise SystemExit("faxtiff restructure %s failed: %s%s" % (document, done.stdout, done.stderr))
     with open(output, "rb") as data:
         return data.read()
-
-
-FAX_WIDTH = 1728
-HEIGHTS = {"fine": (2292, 196), "normal": (1146, 98)}
-TIFFCP_CODING = {"g4": "g4", "g3": "g3:1d:fill", "g3-2d": "g3:2d:fill"}
-
-
-def make_fax(path, pages, resolution="fine", coding="g4", seed=0):
-    """A fax document of random black bars, each page its own, made in well under
-    a second a page (ImageMagick's drawing takes many seconds on a busy machine)."""
-    height, y_dpi = HEIGHTS[resolution]
-    chooser = random.Random("%s-%d-%d" % (path, pages, seed))
-    stride = FAX_WIDTH // 8
-    page_files = []
-    for page in range(pages):
-        rows = bytearray(stride * height)
-        for _ in range(60):
-            x, y = chooser.randrange(stride - 24), chooser.randrange(height - 60)
-            width, depth = chooser.randrange(1, 24), chooser.randrange(2, 60)
-            for row in range(y, y + depth):
-                rows[row * stride + x:row * stride + x + width] = b"\xff" * width
-        page_file = "%s.page%d" % (path, page)
-        with open(page_file + ".pbm", "wb") as pbm:
-            pbm.write(b"P4\n%d %d\n" % (FAX_WIDTH, height) + bytes(rows))
-        subprocess.run(["ppm2tiff", "-c", "none", "-R", "204", page_file + ".pbm", page_file + ".tif"], check=True)
-        os.unlink(page_file + ".pbm")
-        page_files.append(page_file + ".tif")
-    subprocess.run(["tiffcp", "-c", TIFFCP_CODING[coding], "-r", "100000", *page_files, path], check=True)
-    for page, page_file in enumerate(page_files):
-        os.unlink(page_file)
-        subprocess.run(["tiffset", "-d", str(page), "-s", "283", str(y_dpi), path], check=True)
-    return path

@@ -13,7 +13,8 @@ count and its message received once carrying its own document, a fatal error
 0x8000FFFF (one error event each) where the server failed it, or a user
 abort with 995 where it was aborted. After each round the service heap must
 be balanced and no file of ours left in the temporary folder; no message may
-arrive twice, for a job that did not complete, or with another job's pages.
+arrive twice, for a job that did not complete, or with another job's pages,
+and no two sends in flight at once may work under one temporary name.
 Prints a summary table and exits 1 on any violation.
 """
 
@@ -28,6 +29,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
                                 "testbed", "faxhost"))
 import faxhost_batch as fb  # noqa: E402
+from fax_documents import make_fax  # noqa: E402
 
 # Fax numbers: the first two digits pick the server's behaviour for the job
 # (see gateway_server.py --faults-by-number), the rest make it unique.
@@ -60,7 +62,7 @@ class Documents:
     def __init__(self, bin_folder, folder):
         self.paths, self.pages, self.expected = [], {}, {}
         for index, (pages, resolution, coding) in enumerate(DOCUMENTS):
-            path = fb.make_fax(os.path.join(folder, "doc%d.tif" % index), pages, resolution, coding)
+            path = make_fax(os.path.join(folder, "doc%d.tif" % index), pages, resolution, coding)
             self.paths.append(path)
             self.pages[path] = pages
             self.expected[path] = fb.restructured(bin_folder, path, folder)
@@ -70,6 +72,22 @@ class Tally:
     def __init__(self):
         self.counts = collections.Counter()
         self.violations = []
+        self.names = []  # (attachment name, send start, send end, number) of the round
+
+    def check_shared_names(self):
+        """Two sends in flight at once must never work under one temporary name:
+        the later would overwrite the earlier's document."""
+        by_name = collections.defaultdict(list)
+        for name, start, end, number in self.names:
+            by_name[name].append((start, end, number))
+        for name, sends in by_name.items():
+            sends.sort()
+            for (_, end, number), (start, _, other) in zip(sends, sends[1:]):
+                if start < end:
+                    self.counts["shared temporary names"] += 1
+                    self.violate("jobs %s and %s were in flight at once under one temporary name %s" % (
+                        number, other, name))
+        self.names = []
 
     def violate(self, what):
         self.violations.append(what)
@@ -129,6 +147,8 @@ def check_job(planned, job, messages, documents, tally):
         tally.counts["duplicate messages"] += len(received) - 1
         tally.violate("%s: the gateway received %d messages" % (name, len(received)))
     for message in received:
+        for attachment in message["attachments"]:
+            tally.names.append((attachment, job["start_ms"], job["end_ms"], planned["number"]))
         bodies = list(message["attachments"].values())
         if len(bodies) != 1 or bodies[0] != documents.expected[planned["document"]]:
             tally.counts["crossed messages"] += 1
@@ -163,6 +183,7 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
             tally.counts["failed: " + planned["fault"]] += 1
         elif outcome:
             tally.counts[outcome] += 1
+    tally.check_shared_names()
     errors = transcript.get("events", {}).get("error", 0)
     if errors != failed:
         tally.violate("round %d: %d error events for %d failed jobs" % (round_number, errors, failed))
@@ -179,7 +200,7 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
 
 
 SUMMARY_ROWS = ["jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: slow",
-                "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages"]
+                "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names"]
 
 
 def print_summary(tally, rounds, seconds, seed):

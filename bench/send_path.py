@@ -1,0 +1,122 @@
+#!/usr/bin/python3
+"""The send path as a whole: the x64 provider driven by `faxhost.exe batch`
+sends N documents at once to a local gateway mail server, for N in JOBS, and
+beside it the floor for the same work: each document copied and handed to the
+same server by Python's smtplib with the file attached. Then one send of a
+1-page and of a 1,000-page fine-resolution fax, to show whether the host's
+peak working set grows with the page count.
+
+usage: send_path.py X64_BIN [JOBS] [PAGES]
+  JOBS   comma-separated numbers of concurrent sends (default 1,4,16,64)
+  PAGES  pages of each document in the concurrent sends (default 3)
+
+The provider's time per send runs from FaxDevSend to its return, less the
+send procedure's fixed 1000 ms pause before the job lookup; "own" is that
+less the SMTP transfer, which the server measures from the connection to the
+stored message.
+"""
+import concurrent.futures
+import email.message
+import os
+import shutil
+import smtplib
+import statistics
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "testbed", "faxhost"))
+import faxhost_batch as fb  # noqa: E402
+from fax_documents import make_fax, make_long_fax  # noqa: E402
+
+LOOKUP_PAUSE_MS = 1000
+TIMEOUT_SECONDS = 120
+
+
+def floor_send(port, number, document, folder):
+    """What a minimal client does for one fax: copy the document, attach it, submit it."""
+    start = time.perf_counter()
+    copy = os.path.join(folder, "floor-%s.tif" % number)
+    shutil.copyfile(document, copy)
+    message = email.message.EmailMessage()
+    message["From"] = "sender@example.com"
+    message["To"] = "%s@t37gw.corvisk.example" % number
+    message["Subject"] = number
+    message.set_content(" ")
+    with open(copy, "rb") as data:
+        message.add_attachment(data.read(), maintype="image", subtype="tiff", filename=os.path.basename(copy))
+    with smtplib.SMTP("127.0.0.1", port, timeout=TIMEOUT_SECONDS) as client:
+        client.send_message(message)
+    os.unlink(copy)
+    return (time.perf_counter() - start) * 1000
+
+
+def run_floor(port, jobs, document, folder):
+    start = time.perf_counter()
+    with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+        times = list(pool.map(lambda i: floor_send(port, "69%06d" % i, document, folder), range(jobs)))
+    return (time.perf_counter() - start) * 1000, statistics.mean(times)
+
+
+def transfer_times(mailbox):
+    return {message["recipients"][0].rpartition("@")[0]: message["transfer_ms"]
+            for message in fb.received_messages(mailbox)}
+
+
+def run_provider(bin_folder, port, mailbox, jobs, document, round_number):
+    numbers = ["68%02d%04d" % (round_number, i) for i in range(jobs)]
+    transcript = fb.run_batch(os.path.join(bin_folder, "faxhost.exe"), [(n, document) for n in numbers], jobs)
+    transfers = transfer_times(mailbox)
+    sends, owns = [], []
+    for number, job in zip(numbers, transcript["jobs"]):
+        if job["final"] != fb.FS_COMPLETED or number not in transfers:
+            raise SystemExit("send %s did not complete: %s" % (number, job))
+        sends.append(job["end_ms"] - job["start_ms"] - LOOKUP_PAUSE_MS)
+        owns.append(sends[-1] - transfers[number])
+    return transcript, statistics.mean(sends), statistics.mean(owns)
+
+
+def concurrent_sends(bin_folder, counts, pages, folder):
+    document = make_fax(os.path.join(folder, "doc.tif"), pages, "fine", "g4")
+    print("concurrent sends of a %d-page fine-resolution fax (%d KB)" % (pages, os.path.getsize(document) // 1000))
+    print("%5s | %8s %10s %10s %7s %9s | %8s %10s %7s | %6s" % (
+        "jobs", "wall s", "send ms", "own ms", "msg/s", "peak MiB", "floor s", "floor ms", "msg/s", "ratio"))
+    walls = {}
+    with fb.gateway_server(folder) as (port, mailbox), fb.provider_settings(port, TIMEOUT_SECONDS):
+        for round_number, jobs in enumerate(counts):
+            transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
+            floor_wall, floor_ms = run_floor(port, jobs, document, folder)
+            wall = transcript["wall_ms"]
+            walls[jobs] = wall
+            print("%5d | %8.2f %10.1f %10.1f %7.2f %9.1f | %8.2f %10.1f %7.2f | %6.2f" % (
+                jobs, wall / 1000, send_ms, own_ms, jobs * 1000 / wall, transcript["peak_kib"] / 1024,
+                floor_wall / 1000, floor_ms, jobs * 1000 / floor_wall, send_ms / floor_ms))
+    if 1 in walls and 16 in walls:
+        print("wall of 16 concurrent sends / wall of one: %.2f (target at most 1.5)" % (walls[16] / walls[1]))
+    print("ratio: provider send time less the pause / the floor's send time (target at most 1.5)")
+
+
+def long_sends(bin_folder, folder):
+    print("\none send each; peak working set of the host process")
+    print("%6s %10s %10s %10s" % ("pages", "MB", "send s", "peak MiB"))
+    with fb.gateway_server(folder) as (port, mailbox), fb.provider_settings(port, TIMEOUT_SECONDS):
+        for index, pages in enumerate((4, 1000)):
+            document = make_long_fax(folder, pages)
+            transcript, send_ms, _ = run_provider(bin_folder, port, mailbox, 1, document, 90 + index)
+            print("%6d %10.1f %10.2f %10.1f" % (pages, os.path.getsize(document) / 1e6,
+                                                 (send_ms + LOOKUP_PAUSE_MS) / 1000, transcript["peak_kib"] / 1024))
+
+
+def main():
+    bin_folder = sys.argv[1]
+    counts = [int(n) for n in sys.argv[2].split(",")] if len(sys.argv) > 2 else [1, 4, 16, 64]
+    pages = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    print("machine load: " + open("/proc/loadavg").read().strip())
+    with tempfile.TemporaryDirectory(prefix="bench-send-") as folder:
+        concurrent_sends(bin_folder, counts, pages, folder)
+        long_sends(bin_folder, folder)
+
+
+if __name__ == "__main__":
+    main()
