@@ -58,19 +58,28 @@ Outcome WriteFailure(DWORD error, const std::wstring& folder) {
 
 // The message goes in under a temporary name and is renamed to .eml once
 // complete, so a pickup service never reads half a message.
-Outcome WriteToPickup(const std::wstring& folder, const std::string& text) {
+Outcome WriteToPickup(const std::wstring& folder, const OutgoingMessage& message) {
   const std::wstring stem = folder + L"\\" + ToWide(UniqueName());
   const std::wstring temporary = stem + L".tmp";
   {
     const unique_hfile file(
         CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return WriteFailure(GetLastError(), folder);
-    DWORD written = 0;
-    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size()) {
-      const DWORD error = GetLastError();
+    DWORD error = 0;
+    bool writeFailed = false;
+    const Outcome read = message.WriteTo(
+        [&](const std::string& text) {
+          DWORD written = 0;
+          if (WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+              written == text.size())
+            return true;
+          error = GetLastError();
+          return false;
+        },
+        false, writeFailed);
+    if (FAILED(read.result) || writeFailed) {
       DeleteFileW(temporary.c_str());
-      return WriteFailure(error ? error : ERROR_WRITE_FAULT, folder);
+      return writeFailed ? WriteFailure(error ? error : ERROR_WRITE_FAULT, folder) : read;
     }
   }
   if (!MoveFileW(temporary.c_str(), (stem + L".eml").c_str())) {
@@ -89,12 +98,13 @@ std::wstring PickupFolder(const CFieldCollection& fields) {
 }  // namespace
 
 // sendusing 1 writes to the pickup directory, 2 submits to the SMTP server.
-Outcome DeliverMail(const CFieldCollection& configuration, const SmtpEnvelope& envelope, const std::string& text) {
+Outcome DeliverMail(const CFieldCollection& configuration, const SmtpEnvelope& envelope,
+                    const OutgoingMessage& message) {
   switch (Number(configuration, cdoSendUsingMethod, 0)) {
     case CDO::cdoSendUsingPickup:
-      return WriteToPickup(PickupFolder(configuration), text);
+      return WriteToPickup(PickupFolder(configuration), message);
     case CDO::cdoSendUsingPort:
-      return SendBySmtp(ReadSmtpSettings(configuration), envelope, text);
+      return SendBySmtp(ReadSmtpSettings(configuration), envelope, message);
     default:
       return Failure(CDO_E_INVALID_SEND_OPTION,
                      "The configuration's sendusing value is neither 1 (pickup) nor 2 (network).");

@@ -4,12 +4,14 @@
 #include <string>
 
 #include "FieldCollection.h"
+#include "OutgoingMessage.h"
 #include "RichError.h"
 #include "SmtpClient.h"
 
 namespace corvisk::cdo_standin {
 
-Outcome DeliverMail(const CFieldCollection& configuration, const SmtpEnvelope& envelope, const std::string& text);
+Outcome DeliverMail(const CFieldCollection& configuration, const SmtpEnvelope& envelope,
+                    const OutgoingMessage& message);
 std::string UniqueName();
 
 }  // namespace corvisk::cdo_standin

@@ -30,16 +30,6 @@ std::string Lowered(std::string text) {
   return text;
 }
 
-// Base64 cut into CRLF-ended lines, as a base64 body part carries it.
-std::string Base64Lines(std::string_view bytes) {
-  const std::string encoded = EncodeBase64(bytes);
-  std::string lines;
-  for (size_t at = 0; at < encoded.size(); at += kBase64LineLength) {
-    lines += encoded.substr(at, kBase64LineLength) + "\r\n";
-  }
-  return lines;
-}
-
 // Every line of a 7-bit text ends with CRLF, also a last line without one.
 std::string CrlfLines(const std::string& text) {
   std::string lines;
@@ -74,14 +64,26 @@ std::string TextPartHeaders(const std::string& body) {
 
 std::string TextPartBody(const std::string& body) { return IsAscii(body) ? CrlfLines(body) : Base64Lines(body); }
 
-std::string AttachmentPart(const MimeAttachment& attachment) {
+std::string AttachmentPartHeaders(const MimeAttachment& attachment) {
   const std::string name = EncodeHeaderValue(attachment.fileName);
   return "Content-Type: " + attachment.contentType + "; name=\"" + name +
          "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"" + name +
-         "\"\r\n\r\n" + Base64Lines(attachment.bytes);
+         "\"\r\n\r\n";
 }
 
 }  // namespace
+
+// Base64 cut into CRLF-ended lines, as a base64 body part carries it.
+std::string Base64Lines(std::string_view bytes) {
+  const std::string encoded = EncodeBase64(bytes);
+  std::string lines;
+  lines.reserve(encoded.size() + encoded.size() / kBase64LineLength * 2 + 2);
+  for (size_t at = 0; at < encoded.size(); at += kBase64LineLength) {
+    lines.append(encoded, at, kBase64LineLength);
+    lines += "\r\n";
+  }
+  return lines;
+}
 
 std::string EncodeBase64(std::string_view bytes) {
   std::string encoded;
@@ -156,20 +158,25 @@ std::vector<std::string> EnvelopeAddresses(const std::string& addressList) {
 
 // The whole message, headers first. Without attachments it is one text
 // part; with them, a multipart/mixed message of the text and each file.
-std::string ComposeMimeMessage(const MimeContent& content, const std::string& boundary) {
-  std::string message;
-  for (const auto& [name, value] : content.headers) message += name + ": " + EncodeHeaderValue(value) + "\r\n";
-  message += "MIME-Version: 1.0\r\n";
+std::vector<MimePiece> ComposeMimeMessage(const MimeContent& content, const std::string& boundary) {
+  std::string text;
+  for (const auto& [name, value] : content.headers) text += name + ": " + EncodeHeaderValue(value) + "\r\n";
+  text += "MIME-Version: 1.0\r\n";
   if (content.attachments.empty()) {
-    return message + TextPartHeaders(content.textBody) + "\r\n" + TextPartBody(content.textBody);
+    return {{text + TextPartHeaders(content.textBody) + "\r\n" + TextPartBody(content.textBody)}};
   }
-  message += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
-  message += "This is a multi-part message in MIME format.\r\n";
-  message += "\r\n--" + boundary + "\r\n" + TextPartHeaders(content.textBody) + "\r\n" + TextPartBody(content.textBody);
+  text += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
+  text += "This is a multi-part message in MIME format.\r\n";
+  text += "\r\n--" + boundary + "\r\n" + TextPartHeaders(content.textBody) + "\r\n" + TextPartBody(content.textBody);
+  std::vector<MimePiece> pieces;
   for (const MimeAttachment& attachment : content.attachments) {
-    message += "\r\n--" + boundary + "\r\n" + AttachmentPart(attachment);
+    text += "\r\n--" + boundary + "\r\n" + AttachmentPartHeaders(attachment);
+    pieces.push_back({std::move(text)});
+    pieces.push_back({std::string(), &attachment});
+    text.clear();
   }
-  return message + "\r\n--" + boundary + "--\r\n";
+  pieces.push_back({text + "\r\n--" + boundary + "--\r\n"});
+  return pieces;
 }
 
 // SMTP ends the data at a line holding one dot, so every line that starts

@@ -12,7 +12,7 @@ namespace corvisk::cdo_standin {
 struct MimeAttachment {
   std::string fileName;  // UTF-8
   std::string contentType;
-  std::string bytes;
+  std::wstring path;  // read when the message is written
 };
 
 struct MimeContent {
@@ -26,7 +26,18 @@ std::string EncodeHeaderValue(const std::string& value);
 std::string ContentTypeForFile(const std::string& fileName);
 std::string MailHeaderName(const std::string& fieldName);
 std::vector<std::string> EnvelopeAddresses(const std::string& addressList);
-std::string ComposeMimeMessage(const MimeContent& content, const std::string& boundary);
+// A piece of a composed message: text, or an attachment whose base64 lines
+// the writer makes from its file.
+struct MimePiece {
+  std::string text;
+  const MimeAttachment* attachment = nullptr;  // points into the content
+};
+
+// Input bytes per chunk of an attachment: whole base64 lines (57 bytes each).
+inline constexpr size_t kBase64ChunkBytes = 57 * 1150;
+
+std::string Base64Lines(std::string_view bytes);
+std::vector<MimePiece> ComposeMimeMessage(const MimeContent& content, const std::string& boundary);
 std::string DotStuffed(const std::string& message);
 
 }  // namespace corvisk::cdo_standin

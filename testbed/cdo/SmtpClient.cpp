@@ -246,12 +246,15 @@ Outcome SendEnvelope(SmtpConnection& connection, const SmtpEnvelope& envelope) {
   return outcome;
 }
 
-Outcome SendData(SmtpConnection& connection, const std::string& message) {
+Outcome SendData(SmtpConnection& connection, const OutgoingMessage& message) {
   const char* refusal = "The message could not be sent to the SMTP server.";
   Outcome outcome = Exchange(connection, "DATA", 354, CDO_E_SMTP_SEND_FAILED, refusal);
   if (FAILED(outcome.result)) return outcome;
+  bool dropped = false;
+  outcome = message.WriteTo([&](const std::string& text) { return connection.SendText(text); }, true, dropped);
+  if (FAILED(outcome.result)) return outcome;
   SmtpReply reply;
-  if (!connection.SendText(DotStuffed(message) + ".\r\n") || !connection.ReadReply(reply)) {
+  if (dropped || !connection.SendText(".\r\n") || !connection.ReadReply(reply)) {
     return Failure(CDO_E_CONNECTION_DROPPED, kDroppedText);
   }
   if (reply.code / 100 != 2) return Refusal(CDO_E_SMTP_SEND_FAILED, refusal, reply);
@@ -259,7 +262,7 @@ Outcome SendData(SmtpConnection& connection, const std::string& message) {
 }
 
 Outcome RunDialogue(SmtpConnection& connection, const SmtpSettings& settings, const SmtpEnvelope& envelope,
-                    const std::string& message) {
+                    const OutgoingMessage& message) {
   Outcome outcome = AwaitGreeting(connection);
   if (SUCCEEDED(outcome.result)) outcome = Greet(connection);
   if (SUCCEEDED(outcome.result)) outcome = Authenticate(connection, settings);
@@ -276,7 +279,7 @@ Outcome RunDialogue(SmtpConnection& connection, const SmtpSettings& settings, co
 
 // Submits one message: greeting, EHLO, AUTH LOGIN for basic authentication,
 // MAIL, RCPT for each recipient, DATA, QUIT. A refusal quotes the server.
-Outcome SendBySmtp(const SmtpSettings& settings, const SmtpEnvelope& envelope, const std::string& message) {
+Outcome SendBySmtp(const SmtpSettings& settings, const SmtpEnvelope& envelope, const OutgoingMessage& message) {
   if (settings.server.empty()) {
     return Failure(CDO_E_SMTP_SERVER_REQUIRED, "The configuration names no SMTP server (smtpserver).");
   }

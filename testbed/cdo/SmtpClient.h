@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "OutgoingMessage.h"
 #include "RichError.h"
 
 namespace corvisk::cdo_standin {
@@ -22,6 +23,6 @@ struct SmtpEnvelope {
   std::vector<std::string> recipients;
 };
 
-Outcome SendBySmtp(const SmtpSettings& settings, const SmtpEnvelope& envelope, const std::string& message);
+Outcome SendBySmtp(const SmtpSettings& settings, const SmtpEnvelope& envelope, const OutgoingMessage& message);
 
 }  // namespace corvisk::cdo_standin

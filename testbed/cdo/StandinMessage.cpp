@@ -7,7 +7,6 @@
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
-#include "win32/SystemMessage.h"
 
 namespace corvisk::cdo_standin {
 
@@ -45,26 +44,12 @@ std::wstring FileNameOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-Outcome ReadFailure(DWORD error, const std::wstring& path) {
-  const HRESULT result = HRESULT_FROM_WIN32(error);
-  return Failure(result, "The attachment " + ToAnsi(path) + " could not be read: " + StandardMessage(result));
-}
-
-// The whole file, read when it is attached, as CDO does.
-Outcome ReadWholeFile(const std::wstring& path, std::string& bytes) {
+// The file must be there and readable when it is attached, as CDO reads it
+// then; its bytes are read again, a chunk at a time, when the message is sent.
+Outcome CheckReadable(const std::wstring& path) {
   const unique_hfile file(
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return ReadFailure(GetLastError(), path);
-  LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file.get(), &size)) return ReadFailure(GetLastError(), path);
-  bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
-  for (size_t at = 0; at < bytes.size();) {
-    DWORD got = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 20));
-    if (!ReadFile(file.get(), bytes.data() + at, wanted, &got, nullptr)) return ReadFailure(GetLastError(), path);
-    if (got == 0) return ReadFailure(ERROR_HANDLE_EOF, path);
-    at += got;
-  }
+  if (!file) return AttachmentReadFailure(GetLastError(), path);
   return {};
 }
 
@@ -164,8 +149,9 @@ HRESULT CMessage::AddAttachment(BSTR url, BSTR userName, BSTR password, CDO::IBo
 
 Outcome CMessage::ReadAttachment(const std::wstring& path) {
   MimeAttachment attachment;
-  const Outcome read = ReadWholeFile(path, attachment.bytes);
+  const Outcome read = CheckReadable(path);
   if (FAILED(read.result)) return read;
+  attachment.path = path;
   attachment.fileName = ToUtf8(FileNameOf(path));
   attachment.contentType = ContentTypeForFile(attachment.fileName);
   attachments_.push_back(std::move(attachment));
@@ -193,8 +179,9 @@ Outcome CMessage::Deliver() const {
   if (envelope.recipients.empty()) return Failure(CDO_E_RECIPIENT_MISSING, "The message has no recipient (To).");
   if (senders.empty()) return Failure(CDO_E_FROM_MISSING, "The message has neither From nor Sender.");
   envelope.mailFrom = senders.front();
-  const std::string text = ComposeMimeMessage(Content(), "----=_CorviskCdoStandin_" + UniqueName());
-  return DeliverMail(configuration->Fields(), envelope, text);
+  const MimeContent content = Content();
+  return DeliverMail(configuration->Fields(), envelope,
+                     OutgoingMessage(content, "----=_CorviskCdoStandin_" + UniqueName()));
 }
 
 // The header fields CDO writes, then every committed mail header field of

@@ -43,6 +43,9 @@ Behaviours, one per flag, for the failures a client must survive:
                                           after --slow-delay seconds (0.5)
                                  any other number is served normally
 
+--size-limit BYTES takes messages up to that size (aiosmtpd's 32 MiB by
+default); larger ones get "552".
+
 The bound port goes to --port-file (written once the server listens), so
 --port 0 picks a free one.
 """
@@ -72,6 +75,7 @@ def parse_arguments(argv):
     parser.add_argument("--reject-local-part", action="append", default=[], metavar="NAME")
     parser.add_argument("--drop-in-data", action="store_true")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--size-limit", type=int, default=33554432, metavar="BYTES")
     parser.add_argument("--faults-by-number", action="store_true")
     parser.add_argument("--slow-delay", type=float, default=0.5, metavar="SECONDS")
     arguments = parser.parse_args(argv)
@@ -216,7 +220,8 @@ def make_authenticator(accepted_login):
 def smtp_factory(arguments):
     handler = GatewayHandler(Mailbox(arguments.mailbox), arguments.reject_recipient, arguments.reject_local_part,
                              arguments.faults_by_number, arguments.slow_delay)
-    options = dict(hostname="gateway.test", auth_require_tls=False, auth_required=arguments.require_auth)
+    options = dict(hostname="gateway.test", auth_require_tls=False, auth_required=arguments.require_auth,
+                   data_size_limit=arguments.size_limit)
     if arguments.accept_login is not None:
         options["authenticator"] = make_authenticator(arguments.accept_login)
         options["auth_exclude_mechanism"] = ["PLAIN"]
