@@ -87,9 +87,20 @@ std::vector<std::wstring> NumberedKeys(const wchar_t* collection) {
 std::optional<HRESULT> InjectedResult(const wchar_t* member, REFIID iid) {
   const std::wstring key = std::wstring(L"Failures\\") + member;
   if (!KeyExists(key)) return std::nullopt;
+  // Counted calls let a failure strike in the middle of a caller's loop.
+  if (const DWORD skip = ReadNumber(key, L"Skip"); skip > 0) {
+    WriteNumber(key, L"Skip", skip - 1);
+    return std::nullopt;
+  }
   const std::wstring description = ReadText(key, L"Description");
+  const auto result = static_cast<HRESULT>(ReadNumber(key, L"Result", static_cast<DWORD>(E_FAIL)));
+  if (const DWORD times = ReadNumber(key, L"Times"); times == 1) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, FullKey(key).c_str());
+  } else if (times > 1) {
+    WriteNumber(key, L"Times", times - 1);
+  }
   if (!description.empty()) SetDescription(description, iid);
-  return static_cast<HRESULT>(ReadNumber(key, L"Result", static_cast<DWORD>(E_FAIL)));
+  return result;
 }
 
 HRESULT CopyText(const std::wstring& text, BSTR* out) {

@@ -14,7 +14,9 @@
 //                            Connects counts the extended server's Connects
 //   Failures\<member>        makes that member fail with Result (a number,
 //                            0 for "succeeds without an object") and, when
-//                            present, the error description Description
+//                            present, the error description Description;
+//                            the first Skip calls still succeed, and after
+//                            Times failing calls (when given) it works again
 // Jobs, devices and ports are read when listed; every write lands at once.
 #include <unknwn.h>
 #include <windows.h>

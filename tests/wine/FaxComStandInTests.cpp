@@ -33,13 +33,6 @@ com_ptr<T> FromDispatch(const unique_variant& holder) {
   return object;
 }
 
-void SeedDevice(int number, const wchar_t* name, DWORD sendEnabled, DWORD receiveMode) {
-  const std::wstring key = L"Devices\\" + std::to_wstring(number);
-  standin::WriteText(key, L"Name", name);
-  standin::WriteNumber(key, L"SendEnabled", sendEnabled);
-  standin::WriteNumber(key, L"ReceiveMode", receiveMode);
-}
-
 class FaxComStandInTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }

@@ -22,8 +22,15 @@ struct SeededJob {
 void SeedJobs(std::initializer_list<SeededJob> jobs);
 void SeedDefaultSender(const wchar_t* email);
 // The member fails with result; a result of 0 makes it succeed without
-// handing out an object.
-void InjectFailure(const wchar_t* member, HRESULT result, const wchar_t* description = nullptr);
+// handing out an object. The first skip calls still succeed; times, when not
+// 0, ends the failure after that many failing calls.
+void InjectFailure(const wchar_t* member, HRESULT result, const wchar_t* description = nullptr, DWORD skip = 0,
+                   DWORD times = 0);
+// Extended devices and legacy ports in listing order, numbered from 1.
+void SeedDevice(int number, const wchar_t* name, DWORD sendEnabled, DWORD receiveMode);
+void SeedPort(int number, const wchar_t* name, DWORD send, DWORD receive);
+DWORD DeviceNumber(int number, const wchar_t* value);
+DWORD PortNumber(int number, const wchar_t* value);
 // The server name of the last Connect, and how many there were.
 std::wstring ConnectedServerName();
 DWORD ConnectCount();

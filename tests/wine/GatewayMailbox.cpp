@@ -16,9 +16,7 @@ std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), 
 // The fixture's folder as a Windows path.
 std::wstring GatewayFolder() {
   const char* folder = std::getenv("CORVISK_SMTP_GATEWAY");
-  std::wstring path = L"Z:" + Widen(folder ? folder : "/nonexistent-smtp-gateway");
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return path + L"\\";
+  return WinePath(folder ? folder : "/nonexistent-smtp-gateway") + L"\\";
 }
 
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
@@ -79,6 +77,21 @@ ReceivedMessage ReadMessage(const std::wstring& stem) {
 }
 
 }  // namespace
+
+std::string FindPickedUpMessage(const std::string& line) {
+  const std::wstring folder = L"C:\\inetpub\\mailroot\\Pickup\\";
+  for (const std::wstring& name : FilesMatching(folder + L"*.eml")) {
+    const std::string text = ReadWholeFile(folder + name);
+    if (text.find(line + "\r\n") != std::string::npos) return text;
+  }
+  return {};
+}
+
+std::wstring WinePath(const std::string& linuxPath) {
+  std::wstring path = L"Z:" + Widen(linuxPath);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);

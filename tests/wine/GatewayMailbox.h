@@ -45,8 +45,14 @@ class GatewayServer {
 // The message the server stored with that subject; none when it has none.
 std::optional<ReceivedMessage> FindBySubject(const GatewayServer& server, const std::string& subject);
 
+// A message that the CDO stand-in left in the local SMTP service's pickup
+// folder with that whole line among its own; empty if there is none.
+std::string FindPickedUpMessage(const std::string& line);
+
 // A 127.0.0.1 port on which nothing listens.
 long UnusedPort();
 std::string ReadWholeFile(const std::wstring& path);
+// A Linux path as Wine's Z: drive shows it.
+std::wstring WinePath(const std::string& linuxPath);
 
 }  // namespace corvisk::test

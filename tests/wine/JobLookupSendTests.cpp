@@ -24,22 +24,6 @@ constexpr SimulatedPlatform kWindows2000{5, 0, false};
 constexpr SimulatedPlatform kWindowsXp{5, 1, false};
 constexpr SimulatedPlatform kServer2003{5, 2, true};
 constexpr char kConfiguredSender[] = "sender@example.com";
-constexpr wchar_t kPickupFolder[] = L"C:\\inetpub\\mailroot\\Pickup\\";
-
-// A pickup-folder message whose text holds the subject line; empty if none.
-std::string FindPickedUpMessage(const std::string& subject) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((std::wstring(kPickupFolder) + L"*.eml").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return {};
-  std::string message;
-  do {
-    const std::string text = ReadWholeFile(kPickupFolder + std::wstring(found.cFileName));
-    if (text.find("Subject: " + subject + "\r\n") != std::string::npos) message = text;
-  } while (message.empty() && FindNextFileW(search, &found));
-  FindClose(search);
-  return message;
-}
-
 class JobLookupSendTest : public ProviderTest {
  protected:
   static void SetUpTestSuite() {
@@ -158,7 +142,7 @@ TEST_F(JobLookupSendTest, NtlmSendsThroughQuendrySuppEmail) {
   WriteSetting("SMTPServer", "<local>");
   EXPECT_EQ(SendOn(kWindowsXp, L"0299990507").statusId, FS_COMPLETED);
   EXPECT_TRUE(result_);
-  const std::string message = FindPickedUpMessage("0299990507");
+  const std::string message = FindPickedUpMessage("Subject: 0299990507");
   ASSERT_FALSE(message.empty()) << "the server left no message in the pickup folder";
   EXPECT_NE(message.find("X-Corvisk-fax-password: gateway-secret\r\n"), std::string::npos);
   EXPECT_NE(message.find("To: 0299990507@"), std::string::npos);
@@ -177,35 +161,6 @@ TEST_F(JobLookupSendTest, NtlmWithoutTheMailServerFailsWithoutTryingCdo) {
   EXPECT_EQ(errors[0].strings, std::vector<std::string>{StandardMessage(REGDB_E_CLASSNOTREG)});
   EXPECT_FALSE(Delivered("0299990508")) << "CDO was tried after all";
 }
-
-// Puts a QuendrySuppEmail that fails without a description in front of the
-// real server, in-process, for the life of the object.
-class SilentSuppEmailRegistration {
- public:
-  SilentSuppEmailRegistration() {
-    wchar_t clsid[40] = L"";
-    StringFromGUID2(CLSID_SuppEmail, clsid, 40);
-    key_ = std::wstring(L"Software\\Classes\\CLSID\\") + clsid + L"\\InprocServer32";
-    const std::wstring dll = ProgramFolder() + L"silent_suppemail.dll";
-    unique_hkey key;
-    EXPECT_EQ(
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
-        ERROR_SUCCESS);
-    SetText(key.get(), nullptr, dll);
-    SetText(key.get(), L"ThreadingModel", L"Both");
-  }
-  ~SilentSuppEmailRegistration() {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key_.c_str());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, key_.c_str());
-  }
-
- private:
-  static void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  }
-  std::wstring key_;
-};
 
 TEST_F(JobLookupSendTest, NtlmServerFailureWithoutDescriptionLeavesAnEmptyErrorEvent) {
   WriteSetting("NTLMAuthentication", "Y");
