@@ -1,0 +1,35 @@
+#pragma once
+// Step-by-step calls through COM interfaces that report the way a COM error
+// does: the failing call's HRESULT plus the description its object left.
+#include <windows.h>
+
+#include <string>
+
+#include "win32/ComPtr.h"
+#include "win32/ErrorInfo.h"
+
+namespace corvisk {
+
+// Passes a call's result on; a failure also keeps the description that the
+// called object left for the thread.
+class CallCheck {
+ public:
+  template <typename T>
+  HRESULT operator()(HRESULT result, T* object) {
+    if (FAILED(result)) description_ = RichErrorDescription(object, __uuidof(T));
+    return result;
+  }
+  const std::string& Description() const { return description_; }
+
+ private:
+  std::string description_;
+};
+
+// A call that succeeds but hands out no object fails as a call through the
+// null pointer would.
+template <typename T>
+HRESULT NotNull(const com_ptr<T>& object) {
+  return object ? S_OK : E_POINTER;
+}
+
+}  // namespace corvisk
