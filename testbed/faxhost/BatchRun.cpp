@@ -70,6 +70,7 @@ class Batch {
 
   void Print() const {
     for (size_t i = 0; i < records_.size(); ++i) PrintJob(i);
+    std::printf("status faults=%u\n", statusFaults_.load());
     std::printf("wall_ms=%.1f\n", wallMs_);
   }
 
@@ -136,15 +137,22 @@ class Batch {
             live.record->abortRequested = true;
             host_.FaxDevAbortOperation(live.handle);
           }
-        if (!live_.empty()) {
-          const LiveJob& live = live_[std::uniform_int_distribution<size_t>(0, live_.size() - 1)(random)];
-          DWORD required = 0;
-          host_.FaxDevReportStatus(live.handle, reinterpret_cast<FAX_DEV_STATUS*>(buffer.data()),
-                                   static_cast<DWORD>(buffer.size()), &required);
-        }
+        if (!live_.empty())
+          QueryStatus(live_[std::uniform_int_distribution<size_t>(0, live_.size() - 1)(random)].handle, buffer);
       }
       Sleep(kDisturbPauseMs);
     }
+  }
+
+  // Asks for the size the service would allocate, then for the status in a
+  // block of that size. Both must succeed while the job's send runs.
+  void QueryStatus(HANDLE job, std::vector<BYTE>& buffer) {
+    DWORD required = 0;
+    const bool sized = host_.FaxDevReportStatus(job, nullptr, 0, &required) && required >= sizeof(FAX_DEV_STATUS) &&
+                       required <= buffer.size();
+    auto* status = reinterpret_cast<FAX_DEV_STATUS*>(buffer.data());
+    if (!sized || !host_.FaxDevReportStatus(job, status, required, &required) || status->SizeOfStruct != required)
+      ++statusFaults_;
   }
 
   // Reads the port as the service does, freeing each block as it comes.
@@ -181,24 +189,12 @@ class Batch {
   std::vector<LiveJob> live_;
   std::mt19937 random_;  // guarded by liveLock_
   std::atomic<bool> stopDisturbing_{false};
+  std::atomic<unsigned> statusFaults_{0};  // live jobs whose status could not be read
   std::atomic<bool> stopCollecting_{false};
   std::map<ULONG_PTR, std::vector<StatusPacket>> packets_;  // the collector's alone until it is joined
   double origin_ = 0;
   double wallMs_ = 0;
 };
-
-std::set<std::string> OurTempFiles() {
-  char folder[MAX_PATH + 1] = "";
-  GetTempPathA(sizeof folder, folder);
-  std::set<std::string> files;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((std::string(folder) + "Cor*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
-  do files.insert(found.cFileName);
-  while (FindNextFileA(search, &found));
-  FindClose(search);
-  return files;
-}
 
 void PrintEvents() {
   unsigned errors = 0, warnings = 0, others = 0;
@@ -216,7 +212,7 @@ void PrintEvents() {
 void PrintLeftovers(const std::set<std::string>& before) {
   std::string left;
   unsigned count = 0;
-  for (const std::string& name : OurTempFiles())
+  for (const std::string& name : JobTempFiles())
     if (!before.count(name)) {
       left += " " + name;
       ++count;
@@ -250,7 +246,8 @@ bool ReadJobPlan(const std::wstring& path, std::vector<PlannedJob>& jobs) {
 }
 
 int RunBatch(ProviderHost& host, const BatchOptions& options) {
-  const std::set<std::string> before = OurTempFiles();
+  const std::vector<std::string> found = JobTempFiles();
+  const std::set<std::string> before(found.begin(), found.end());
   Batch batch(host, options);
   batch.Run();
   host.FaxDevShutdown();

@@ -14,6 +14,19 @@ void CALLBACK IgnoreServiceCallback() {}
 
 }  // namespace
 
+std::vector<std::string> JobTempFiles() {
+  char folder[MAX_PATH + 1] = "";
+  GetTempPathA(sizeof folder, folder);
+  std::vector<std::string> files;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((std::string(folder) + "Cor*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do files.push_back(found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return files;
+}
+
 ProviderHost::ProviderHost(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {
   if (!module_) return;
   WatchProvider(module_.get());

@@ -28,6 +28,10 @@ struct HeapDestroyFn {
 };
 using unique_heap = unique_any<HANDLE, nullptr, HeapDestroyFn>;
 
+// Files of sends in the temporary folder: the platform names them "Cor"
+// and up to four hexadecimal digits.
+std::vector<std::string> JobTempFiles();
+
 class ProviderHost {
  public:
   // Loads the provider and routes its outside calls through the capture.

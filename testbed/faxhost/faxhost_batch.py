@@ -65,10 +65,10 @@ def gateway_server(folder, *options):
 
 
 @contextlib.contextmanager
-def provider_settings(port, timeout_seconds=10):
+def provider_settings(port, timeout_seconds=10, debug_output=False):
     """The provider's settings key pointing at 127.0.0.1:port; removed afterwards."""
     values = [("SMTPServer", "127.0.0.1"), ("SMTPPort", str(port)), ("SMTPTimeout", str(timeout_seconds)),
-              ("DebugOutput", "N"), ("NotifyMeEMailAddress", "sender@example.com"), ("CorviskPwd", "gateway-secret")]
+              ("DebugOutput", "Y" if debug_output else "N"), ("NotifyMeEMailAddress", "sender@example.com"), ("CorviskPwd", "gateway-secret")]
     key = SETTINGS_KEY.replace("HKLM", "HKEY_LOCAL_MACHINE")
     text = "REGEDIT4\r\n\r\n[%s]\r\n" % key + "".join('"%s"="%s"\r\n' % value for value in values)
     with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="ascii", newline="") as script:
@@ -104,6 +104,8 @@ def parse_transcript(text):
             transcript["heap"] = {name: int(value) for name, value in FIELD.findall(line)}
         elif line.startswith("heap fault: "):
             transcript["heap_faults"].append(line[len("heap fault: "):])
+        elif line.startswith("status faults="):
+            transcript["status_faults"] = int(line.split("=")[1])
         elif line.startswith("peak_working_set_kib="):
             transcript["peak_kib"] = int(line.split("=")[1])
         elif line.startswith("wall_ms="):

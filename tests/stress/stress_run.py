@@ -6,6 +6,7 @@ threads abort jobs at random moments and query their status.
 
   stress_run.py X64_BIN [--minutes M | --rounds N] [--jobs-per-round N]
                 [--concurrency N] [--abort-percent P] [--seed N]
+                [--platform MAJOR.MINOR[-server]] [--debug-output]
 
 Every job must post exactly two completion packets, the first "initializing";
 its final status must match what happened to it: completed with its page
@@ -50,9 +51,11 @@ def parse_arguments(argv):
     parser.add_argument("--jobs-per-round", type=int, default=192)
     parser.add_argument("--concurrency", type=int, default=64)
     parser.add_argument("--abort-percent", type=int, default=15)
+    parser.add_argument("--max-abort-delay", type=int, default=3000, metavar="MS")
     parser.add_argument("--status-threads", type=int, default=2)
     parser.add_argument("--seed", type=int, default=int(time.time()) % 100000)
     parser.add_argument("--platform", help="faxhost --os value; the default is what Wine reports")
+    parser.add_argument("--debug-output", action="store_true", help="every job writes its log and debugger output")
     return parser.parse_args(argv)
 
 
@@ -161,11 +164,12 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     round_folder = os.path.join(folder, "round%d" % round_number)
     os.makedirs(round_folder)
     with fb.gateway_server(round_folder, "--faults-by-number", "--slow-delay", str(SLOW_DELAY_SECONDS)) as (port, box):
-        with fb.provider_settings(port, SMTP_TIMEOUT_SECONDS):
+        with fb.provider_settings(port, SMTP_TIMEOUT_SECONDS, arguments.debug_output):
             transcript = fb.run_batch(os.path.join(arguments.bin_folder, "faxhost.exe"),
                                       [(job["number"], job["document"]) for job in jobs], arguments.concurrency,
                                       arguments.abort_percent, arguments.status_threads,
-                                      arguments.seed + round_number, platform=arguments.platform)
+                                      arguments.seed + round_number, arguments.max_abort_delay,
+                                      platform=arguments.platform)
         messages = collections.defaultdict(list)
         known = {job["number"] for job in jobs}
         for message in fb.received_messages(box):
@@ -187,6 +191,10 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     errors = transcript.get("events", {}).get("error", 0)
     if errors != failed:
         tally.violate("round %d: %d error events for %d failed jobs" % (round_number, errors, failed))
+    if transcript.get("status_faults"):
+        tally.counts["status faults"] += transcript["status_faults"]
+        tally.violate("round %d: %d status queries on running jobs failed" % (round_number,
+                                                                              transcript["status_faults"]))
     heap = transcript["heap"]
     if heap["live"] or heap["faults"]:
         tally.counts["leaks found"] += heap["live"] + heap["faults"]
@@ -200,7 +208,7 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
 
 
 SUMMARY_ROWS = ["jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: slow",
-                "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names"]
+                "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names", "status faults"]
 
 
 def print_summary(tally, rounds, seconds, seed):

@@ -8,19 +8,6 @@ std::wstring ProviderPath() { return ProgramFolder() + L"CorviskFSP.dll"; }
 
 std::wstring TestFax(const wchar_t* name) { return ProgramFolder() + L"..\\testdata\\" + name; }
 
-std::vector<std::string> JobTempFiles() {
-  char folder[MAX_PATH + 1] = "";
-  GetTempPathA(sizeof folder, folder);
-  std::vector<std::string> files;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((std::string(folder) + "Cor*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
-  do files.push_back(found.cFileName);
-  while (FindNextFileA(search, &found));
-  FindClose(search);
-  return files;
-}
-
 void ProviderTest::SetUp() {
   testbed::CaptureDebugOutput();
   host_ = std::make_unique<testbed::ProviderHost>(ProviderPath());

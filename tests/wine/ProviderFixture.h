@@ -38,9 +38,7 @@ class ProviderTest : public ::testing::Test {
 };
 
 std::wstring ProviderPath();
-// Files of sends in the temporary folder: the platform names them "Cor"
-// and up to four hexadecimal digits.
-std::vector<std::string> JobTempFiles();
+using testbed::JobTempFiles;
 // A fax document the build made for the tests.
 std::wstring TestFax(const wchar_t* name);
 
