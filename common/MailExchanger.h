@@ -17,7 +17,7 @@ struct SmtpDiscoveryPlan {
     QueryMailExchanger,    // look up the domain's MX records
   };
   Step step = Step::ReportEmptyAddress;
-  std::string domain;   // everything after the first '@', in lower case
+  std::string domain;  // everything after the first '@', in lower case
   std::string host;
 };
 

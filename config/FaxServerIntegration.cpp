@@ -4,10 +4,7 @@
 
 #include "common/Product.h"
 #include "platform/FaxCom.h"
-#include "platform/FaxComEx.h"
-#include "win32/AnsiText.h"
-#include "win32/ComCallCheck.h"
-#include "win32/ComCreate.h"
+#include "platform/FaxServerConnection.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/ReturnIfFailed.h"
 #include "win32/Variant.h"
@@ -32,27 +29,6 @@ bool IsProviderDevice(const unique_bstr& name) {
 // A call whose result is not acted on must not leave its error description
 // behind for the next failing call to report.
 void ForgetErrorInfo() { SetErrorInfo(0, nullptr); }
-
-template <typename Server>
-HRESULT CreateFaxServer(const wchar_t* progId, com_ptr<Server>& server) {
-  CLSID clsid;
-  CORVISK_RETURN_IF_FAILED(CLSIDFromProgID(progId, &clsid));
-  return CreateRunningObject(clsid, __uuidof(Server), server.put_void());
-}
-
-template <typename Server>
-HRESULT ConnectFaxServer(const wchar_t* progId, const std::string& serverName, com_ptr<Server>& server,
-                         CallCheck& check) {
-  CORVISK_RETURN_IF_FAILED(CreateFaxServer(progId, server));
-  const unique_bstr name = ToBstr(serverName);
-  if (!name) return E_OUTOFMEMORY;
-  return check(server->Connect(name.get()), server.get());
-}
-
-// The extended server is reached as the local server, by the empty name.
-HRESULT ConnectExtendedServer(com_ptr<faxcomex::IFaxServer>& server, CallCheck& check) {
-  return ConnectFaxServer(faxcomex::kFaxServerProgId, std::string(), server, check);
-}
 
 // The legacy server wants the computer's name; a NetBIOS name always fits.
 HRESULT ConnectLegacyServer(com_ptr<faxcom::IFaxServer>& server, CallCheck& check) {
@@ -88,16 +64,15 @@ HRESULT DisableSending(faxcomex::IFaxDevice* device, CallCheck& check) {
 HRESULT EnableOnExtendedServer(bool useOnly, bool receive, LONG* deviceIndex, CallCheck& check) {
   using namespace faxcomex;
   com_ptr<IFaxServer> server;
-  CORVISK_RETURN_IF_FAILED(ConnectExtendedServer(server, check));
+  CORVISK_RETURN_IF_FAILED(ConnectLocalFaxServer(server, check));
   com_ptr<IFaxDevices> devices;
-  CORVISK_RETURN_IF_FAILED(check(server->GetDevices(devices.put()), server.get()));
-  CORVISK_RETURN_IF_FAILED(NotNull(devices));
+  CORVISK_RETURN_IF_FAILED(check(server->GetDevices(devices.put()), server.get(), devices));
   long count = 0;
   CORVISK_RETURN_IF_FAILED(check(devices->get_Count(&count), devices.get()));
   for (long index = 1; index <= count; ++index) {
     com_ptr<IFaxDevice> device;
-    CORVISK_RETURN_IF_FAILED(check(devices->get_Item(unique_variant::FromLong(index).get(), device.put()), devices.get()));
-    CORVISK_RETURN_IF_FAILED(NotNull(device));
+    CORVISK_RETURN_IF_FAILED(
+        check(devices->get_Item(unique_variant::FromLong(index).get(), device.put()), devices.get(), device));
     unique_bstr name;
     CORVISK_RETURN_IF_FAILED(check(device->get_DeviceName(name.put()), device.get()));
     if (IsProviderDevice(name)) {
@@ -150,13 +125,11 @@ HRESULT EnableOnLegacyServer(bool useOnly, BOOL receive, LONG* deviceIndex, Call
 HRESULT AccessExtendedBanner(bool read, BOOL& banner, CallCheck& check) {
   using namespace faxcomex;
   com_ptr<IFaxServer> server;
-  CORVISK_RETURN_IF_FAILED(ConnectExtendedServer(server, check));
+  CORVISK_RETURN_IF_FAILED(ConnectLocalFaxServer(server, check));
   com_ptr<IFaxFolders> folders;
-  CORVISK_RETURN_IF_FAILED(check(server->get_Folders(folders.put()), server.get()));
-  CORVISK_RETURN_IF_FAILED(NotNull(folders));
+  CORVISK_RETURN_IF_FAILED(check(server->get_Folders(folders.put()), server.get(), folders));
   com_ptr<IFaxOutgoingQueue> queue;
-  CORVISK_RETURN_IF_FAILED(check(folders->get_OutgoingQueue(queue.put()), folders.get()));
-  CORVISK_RETURN_IF_FAILED(NotNull(queue));
+  CORVISK_RETURN_IF_FAILED(check(folders->get_OutgoingQueue(queue.put()), folders.get(), queue));
   if (read) {
     VARIANT_BOOL branding = VARIANT_FALSE;
     CORVISK_RETURN_IF_FAILED(check(queue->get_Branding(&branding), queue.get()));
@@ -196,11 +169,11 @@ BOOL RunFaxServerSteps(std::string& errorText, const char* failedText, const cha
 
 }  // namespace
 
-BOOL EnableProviderDevice(FaxObjectModel model, BOOL useOnly, BOOL receive, std::string& errorText,
-                          LONG* deviceIndex) {
+BOOL EnableProviderDevice(FaxObjectModel model, BOOL useOnly, BOOL receive, std::string& errorText, LONG* deviceIndex) {
   return RunFaxServerSteps(errorText, kEnableFailedText, ": ", kEnableUnexpectedText, [&](CallCheck& check) {
-    return model == FaxObjectModel::Legacy ? EnableOnLegacyServer(useOnly != FALSE, receive, deviceIndex, check)
-                                           : EnableOnExtendedServer(useOnly != FALSE, receive != FALSE, deviceIndex, check);
+    return model == FaxObjectModel::Legacy
+               ? EnableOnLegacyServer(useOnly != FALSE, receive, deviceIndex, check)
+               : EnableOnExtendedServer(useOnly != FALSE, receive != FALSE, deviceIndex, check);
   });
 }
 

@@ -2,10 +2,8 @@
 
 #include <utility>
 
-#include "platform/FaxComEx.h"
+#include "platform/FaxServerConnection.h"
 #include "win32/AnsiText.h"
-#include "win32/ComCreate.h"
-#include "win32/ErrorInfo.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/PlatformVersion.h"
 #include "win32/ReturnIfFailed.h"
@@ -22,49 +20,14 @@ constexpr char kFailedText[] = "Failed in GetJobID";
 constexpr char kUnexpectedText[] = "Failed in GetJobID - unexpected exception\r\n";
 constexpr char kEmailFailedText[] = "Failed to obtain email address in GetJobID - unexpected exception";
 
-// Passes a call's result on; a failure also keeps the description that the
-// called object left, as a COM error carries it.
-class CallCheck {
- public:
-  template <typename T>
-  HRESULT operator()(HRESULT result, T* object) {
-    if (FAILED(result)) description_ = RichErrorDescription(object, __uuidof(T));
-    return result;
-  }
-  const std::string& Description() const { return description_; }
-
- private:
-  std::string description_;
-};
-
-// A call that succeeds but hands out no object fails as a call through the
-// null pointer would.
-template <typename T>
-HRESULT NotNull(const com_ptr<T>& object) {
-  return object ? S_OK : E_POINTER;
-}
-
 std::string ReadText(const unique_bstr& text) { return ToAnsi(text.get(), static_cast<int>(text.length())); }
-
-// The local fax server, created from its ProgID and connected.
-HRESULT ConnectToFaxServer(com_ptr<IFaxServer>& server, CallCheck& check) {
-  CLSID clsid;
-  CORVISK_RETURN_IF_FAILED(CLSIDFromProgID(kFaxServerProgId, &clsid));
-  CORVISK_RETURN_IF_FAILED(CreateRunningObject(clsid, __uuidof(IFaxServer), server.put_void()));
-  const unique_bstr localServer(SysAllocString(L""));
-  if (!localServer) return E_OUTOFMEMORY;
-  return check(server->Connect(localServer.get()), server.get());
-}
 
 HRESULT ListOutgoingJobs(IFaxServer* server, com_ptr<IFaxOutgoingJobs>& jobs, CallCheck& check) {
   com_ptr<IFaxFolders> folders;
-  CORVISK_RETURN_IF_FAILED(check(server->get_Folders(folders.put()), server));
-  CORVISK_RETURN_IF_FAILED(NotNull(folders));
+  CORVISK_RETURN_IF_FAILED(check(server->get_Folders(folders.put()), server, folders));
   com_ptr<IFaxOutgoingQueue> queue;
-  CORVISK_RETURN_IF_FAILED(check(folders->get_OutgoingQueue(queue.put()), folders.get()));
-  CORVISK_RETURN_IF_FAILED(NotNull(queue));
-  CORVISK_RETURN_IF_FAILED(check(queue->GetJobs(jobs.put()), queue.get()));
-  return NotNull(jobs);
+  CORVISK_RETURN_IF_FAILED(check(folders->get_OutgoingQueue(queue.put()), folders.get(), queue));
+  return check(queue->GetJobs(jobs.put()), queue.get(), jobs);
 }
 
 HRESULT IsInProgressOn(IFaxOutgoingJob* job, long deviceId, bool& matches, CallCheck& check) {
@@ -83,8 +46,7 @@ HRESULT FindInProgressJob(IFaxOutgoingJobs* jobs, long deviceId, com_ptr<IFaxOut
   CORVISK_RETURN_IF_FAILED(check(jobs->get_Count(&count), jobs));
   for (long index = 1; index <= count; ++index) {
     com_ptr<IFaxOutgoingJob> job;
-    CORVISK_RETURN_IF_FAILED(check(jobs->get_Item(unique_variant::FromLong(index).get(), job.put()), jobs));
-    CORVISK_RETURN_IF_FAILED(NotNull(job));
+    CORVISK_RETURN_IF_FAILED(check(jobs->get_Item(unique_variant::FromLong(index).get(), job.put()), jobs, job));
     bool matches = false;
     CORVISK_RETURN_IF_FAILED(IsInProgressOn(job.get(), deviceId, matches, check));
     if (matches) {
@@ -97,7 +59,7 @@ HRESULT FindInProgressJob(IFaxOutgoingJobs* jobs, long deviceId, com_ptr<IFaxOut
 
 HRESULT FindJobWithId(long deviceId, com_ptr<IFaxOutgoingJob>& job, std::string& jobId, CallCheck& check) {
   com_ptr<IFaxServer> server;
-  CORVISK_RETURN_IF_FAILED(ConnectToFaxServer(server, check));
+  CORVISK_RETURN_IF_FAILED(ConnectLocalFaxServer(server, check));
   com_ptr<IFaxOutgoingJobs> jobs;
   CORVISK_RETURN_IF_FAILED(ListOutgoingJobs(server.get(), jobs, check));
   CORVISK_RETURN_IF_FAILED(FindInProgressJob(jobs.get(), deviceId, job, check));

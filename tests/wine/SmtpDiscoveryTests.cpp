@@ -34,8 +34,8 @@ std::string Upper(std::string text) {
 class SmtpDiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    owner_ = CreateWindowA("STATIC", "discovery owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                           nullptr);
+    owner_ =
+        CreateWindowA("STATIC", "discovery owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(owner_) << "no window: is there an X display?";
   }
   void TearDown() override { DestroyWindow(owner_); }
