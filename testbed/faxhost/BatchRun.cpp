@@ -58,8 +58,15 @@ class Batch {
     std::vector<std::thread> disturbers;
     for (unsigned i = 0; i < options_.statusThreads; ++i)
       disturbers.emplace_back([this, i] { Disturb(options_.seed * 7919u + i); });
+    // The senders start together, as queued jobs do when the service starts.
+    const unique_handle start(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::vector<std::thread> senders;
-    for (unsigned i = 0; i < options_.concurrency; ++i) senders.emplace_back([this] { SendJobs(); });
+    for (unsigned i = 0; i < options_.concurrency; ++i)
+      senders.emplace_back([this, &start] {
+        WaitForSingleObject(start.get(), INFINITE);
+        SendJobs();
+      });
+    SetEvent(start.get());
     for (std::thread& thread : senders) thread.join();
     wallMs_ = NowMs() - origin_;
     stopDisturbing_ = true;

@@ -11,8 +11,9 @@ threads abort jobs at random moments and query their status.
 Every job must post exactly two completion packets, the first "initializing";
 its final status must match what happened to it: completed with its page
 count and its message received once carrying its own document, a fatal error
-0x8000FFFF (one error event each) where the server failed it, or a user
-abort with 995 where it was aborted. After each round the service heap must
+0x8000FFFF where the server failed it, error 2 where its document is
+missing (one error event for each failed job), or a user abort with 995
+where it was aborted. After each round the service heap must
 be balanced and no file of ours left in the temporary folder; no message may
 arrive twice, for a job that did not complete, or with another job's pages,
 and no two sends in flight at once may work under one temporary name.
@@ -34,9 +35,12 @@ from fax_documents import make_fax  # noqa: E402
 
 # Fax numbers: the first two digits pick the server's behaviour for the job
 # (see gateway_server.py --faults-by-number), the rest make it unique.
-FAULT_PREFIX = {"none": "70", "refuse": "71", "drop": "72", "silent": "73", "slow": "74"}
-FAULT_WEIGHTS = {"none": 60, "refuse": 10, "drop": 10, "silent": 10, "slow": 10}
+# "missing" jobs name a document that is not there: they fail at once, so
+# their senders start new jobs while the others are still in flight.
+FAULT_PREFIX = {"none": "70", "refuse": "71", "drop": "72", "silent": "73", "slow": "74", "missing": "75"}
+FAULT_WEIGHTS = {"none": 55, "refuse": 9, "drop": 9, "silent": 9, "slow": 9, "missing": 9}
 SERVER_FAILS = {"refuse", "drop", "silent"}
+ERROR_FILE_NOT_FOUND = 2
 SMTP_TIMEOUT_SECONDS = 3
 SLOW_DELAY_SECONDS = 0.5
 # Documents differ in pages, resolution and coding, so crossed pages show.
@@ -64,6 +68,7 @@ class Documents:
 
     def __init__(self, bin_folder, folder):
         self.paths, self.pages, self.expected = [], {}, {}
+        self.missing = os.path.join(folder, "missing.tif")
         for index, (pages, resolution, coding) in enumerate(DOCUMENTS):
             path = make_fax(os.path.join(folder, "doc%d.tif" % index), pages, resolution, coding)
             self.paths.append(path)
@@ -102,7 +107,8 @@ def plan_round(number_of_jobs, round_number, documents, chooser):
     for index in range(number_of_jobs):
         fault = chooser.choices(faults, weights)[0]
         number = "%s%03d%04d" % (FAULT_PREFIX[fault], round_number, index)
-        jobs.append({"number": number, "fault": fault, "document": chooser.choice(documents.paths)})
+        document = documents.missing if fault == "missing" else chooser.choice(documents.paths)
+        jobs.append({"number": number, "fault": fault, "document": document})
     return jobs
 
 
@@ -126,13 +132,14 @@ def check_job(planned, job, messages, documents, tally):
         tally.violate("%s: %d completion packets, first 0x%08X, sizes %s" % (
             name, job["packets"], job["first"], "match" if job["sizes"] else "differ"))
     outcome = outcome_of(job)
-    allowed = {"failed" if planned["fault"] in SERVER_FAILS else "completed"}
+    allowed = {"failed" if planned["fault"] in SERVER_FAILS | {"missing"} else "completed"}
     if job["abort"]:
         allowed.add("aborted")
     if outcome not in allowed:
         tally.violate("%s: %s, expected %s (abort requested: %d)" % (name, outcome, " or ".join(sorted(allowed)),
                                                                     job["abort"]))
-    expected_result = {"completed": (1, 0, 0), "failed": (0, fb.E_UNEXPECTED, fb.E_UNEXPECTED),
+    failure = ERROR_FILE_NOT_FOUND if planned["fault"] == "missing" else fb.E_UNEXPECTED
+    expected_result = {"completed": (1, 0, 0), "failed": (0, failure, failure),
                        "aborted": (0, fb.ERROR_OPERATION_ABORTED, fb.ERROR_OPERATION_ABORTED)}.get(outcome)
     if expected_result and (job["result"], job["lasterror"], job["error"]) != expected_result:
         tally.violate("%s: %s with result %d, last error 0x%08X, status error 0x%08X" % (
@@ -207,7 +214,8 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     return transcript
 
 
-SUMMARY_ROWS = ["jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: slow",
+SUMMARY_ROWS = ["jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: missing",
+                "failed: slow",
                 "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names", "status faults"]
 
 
