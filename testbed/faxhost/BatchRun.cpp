@@ -206,6 +206,12 @@ class Batch {
 void PrintEvents() {
   unsigned errors = 0, warnings = 0, others = 0;
   for (const CapturedEvent& event : Events()) {
+    if (event.type == EVENTLOG_ERROR_TYPE) {
+      std::string text = event.strings.empty() ? std::string() : event.strings.front();
+      for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+      std::printf("error event: %s\n", text.c_str());
+    }
     if (event.type == EVENTLOG_ERROR_TYPE)
       ++errors;
     else if (event.type == EVENTLOG_WARNING_TYPE)

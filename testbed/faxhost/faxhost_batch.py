@@ -88,7 +88,7 @@ FIELD = re.compile(r"(\w+)=(\S*)")
 
 def parse_transcript(text):
     """faxhost batch's transcript: {"jobs": [dict per job], plus its summary lines}."""
-    transcript = {"jobs": [], "heap_faults": [], "tempfiles": []}
+    transcript = {"jobs": [], "heap_faults": [], "tempfiles": [], "error_events": []}
     for line in text.splitlines():
         line = line.rstrip("\r")
         if line.startswith("job "):
@@ -96,6 +96,8 @@ def parse_transcript(text):
             transcript["jobs"].append({name: int(value, 0) if re.fullmatch(r"(0x[0-9A-Fa-f]+|\d+)", value)
                                        else (float(value) if name.endswith("_ms") else value)
                                        for name, value in fields.items()})
+        elif line.startswith("error event: "):
+            transcript["error_events"].append(line[len("error event: "):])
         elif line.startswith("events "):
             transcript["events"] = {name: int(value) for name, value in FIELD.findall(line)}
         elif line.startswith("tempfiles left="):

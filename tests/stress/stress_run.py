@@ -195,6 +195,12 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
         elif outcome:
             tally.counts[outcome] += 1
     tally.check_shared_names()
+    # The texts of error events other than the transport's refusals and the
+    # missing documents: what explains a violation.
+    for text in transcript["error_events"]:
+        if not text.startswith("error 0x8004") and not text.startswith("CopyFile() failed"):
+            tally.counts["other error events"] += 1
+            tally.violate("round %d: error event: %s" % (round_number, text))
     errors = transcript.get("events", {}).get("error", 0)
     if errors != failed:
         tally.violate("round %d: %d error events for %d failed jobs" % (round_number, errors, failed))
@@ -216,7 +222,8 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
 
 SUMMARY_ROWS = ["jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: missing",
                 "failed: slow",
-                "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names", "status faults"]
+                "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names", "status faults",
+                "other error events"]
 
 
 def print_summary(tally, rounds, seconds, seed):
