@@ -13,6 +13,10 @@ using corvisk::unique_hkey;
 namespace {
 
 constexpr wchar_t kProvidersKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers";
+// The fax service is a 64-bit service on 64-bit Windows: the keys it keeps
+// are in the 64-bit registry view, also when a 32-bit process registers a
+// provider through this library.
+constexpr REGSAM kServiceView = KEY_WOW64_64KEY;
 
 // A provider name becomes one key name: it may not be empty or name a subkey.
 bool IsProviderName(const wchar_t* name) { return name && *name && !std::wcschr(name, L'\\'); }
@@ -46,19 +50,19 @@ extern "C" BOOL WINAPI FaxRegisterServiceProviderW(LPCWSTR deviceProvider, LPCWS
   if (!IsProviderName(deviceProvider) || !friendlyName || !imageName || !tspName) return Fail(ERROR_INVALID_PARAMETER);
   unique_hkey providers;
   LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProvidersKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_CREATE_SUB_KEY, nullptr, providers.put(), nullptr);
+                                   KEY_CREATE_SUB_KEY | kServiceView, nullptr, providers.put(), nullptr);
   if (status != ERROR_SUCCESS) return Fail(status);
   unique_hkey provider;
   DWORD disposition = 0;
-  status = RegCreateKeyExW(providers.get(), deviceProvider, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                           nullptr, provider.put(), &disposition);
+  status = RegCreateKeyExW(providers.get(), deviceProvider, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS | kServiceView, nullptr, provider.put(), &disposition);
   if (status != ERROR_SUCCESS) return Fail(status);
   if (disposition == REG_OPENED_EXISTING_KEY) return Fail(ERROR_ALREADY_EXISTS);
   status = WriteProperties(provider.get(), friendlyName, imageName, tspName);
   if (status != ERROR_SUCCESS) {
     // No half-written registration stays behind.
     provider.reset();
-    RegDeleteKeyW(providers.get(), deviceProvider);
+    RegDeleteKeyExW(providers.get(), deviceProvider, kServiceView, 0);
     return Fail(status);
   }
   return TRUE;
@@ -69,7 +73,7 @@ extern "C" BOOL WINAPI FaxRegisterServiceProviderW(LPCWSTR deviceProvider, LPCWS
 extern "C" BOOL WINAPI FaxUnregisterServiceProviderW(LPCWSTR deviceProvider) {
   if (!IsProviderName(deviceProvider)) return Fail(ERROR_INVALID_PARAMETER);
   unique_hkey providers;
-  LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProvidersKey, 0, KEY_ALL_ACCESS, providers.put());
+  LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProvidersKey, 0, KEY_ALL_ACCESS | kServiceView, providers.put());
   if (status == ERROR_SUCCESS) status = RegDeleteTreeW(providers.get(), deviceProvider);
   if (status != ERROR_SUCCESS) return Fail(status);
   return TRUE;

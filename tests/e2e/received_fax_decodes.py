@@ -3,7 +3,10 @@
 TIFF that libtiff decodes, page for page, to the pixels of the fax service's
 document.
 
-  received_fax_decodes.py X64_BIN SOURCE_FAX
+  received_fax_decodes.py BIN SOURCE_FAX WINE_RUN [OPTION]
+
+BIN is a Windows build tree's bin folder, WINE_RUN [OPTION] the tree's
+tools/wine-run command.
 
 Drives one send with faxhost under Wine against the "open" server of
 tests/smtp/gateway-fixture (its folder in CORVISK_SMTP_GATEWAY), then checks
@@ -16,27 +19,29 @@ import re
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
 KEY = r"HKLM\SOFTWARE\Mervale\CorviskFSP"
 NUMBER = "0299990100"
 # libtiff knows T6Options only on MMR pages; on MH and MR pages it warns.
 HARMLESS_WARNING = re.compile(r"Unknown field with tag 293")
 
 
-def wine(*args):
-    return subprocess.run([WINE_RUN, *args], capture_output=True, text=True, check=True).stdout
+def wine(wine_run, *args):
+    return subprocess.run([*wine_run, *args], capture_output=True, text=True, check=True).stdout
 
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def configure(port):
-    subprocess.run([WINE_RUN, "reg", "delete", KEY, "/f"], capture_output=True)
+def remove_settings(wine_run):
+    subprocess.run([*wine_run, "reg", "delete", KEY, "/f"], capture_output=True)
+
+
+def configure(wine_run, port):
+    remove_settings(wine_run)
     for name, value in [("SMTPServer", "127.0.0.1"), ("SMTPPort", str(port)),
                         ("NotifyMeEMailAddress", "sender@example.com"), ("CorviskPwd", "gateway-secret")]:
-        wine("reg", "add", KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+        wine(wine_run, "reg", "add", KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
 
 
 def received_attachment(mailbox):
@@ -49,15 +54,15 @@ def received_attachment(mailbox):
     return None
 
 
-def main(bin_folder, source):
+def main(bin_folder, source, wine_run):
     gateway = os.environ["CORVISK_SMTP_GATEWAY"]
     with open(os.path.join(gateway, "open.port"), encoding="ascii") as port:
-        configure(int(port.read()))
+        configure(wine_run, int(port.read()))
     try:
-        transcript = wine(os.path.join(bin_folder, "faxhost.exe"), "--os", "5.0", "send",
+        transcript = wine(wine_run, os.path.join(bin_folder, "faxhost.exe"), "--os", "5.0", "send",
                           "--tiff", windows_path(source), "--number", NUMBER)
     finally:
-        subprocess.run([WINE_RUN, "reg", "delete", KEY, "/f"], capture_output=True)
+        remove_settings(wine_run)
     if "packet status=0x20000008" not in transcript:
         sys.exit("the job did not complete:\n" + transcript)
     attachment = received_attachment(os.path.join(gateway, "open"))
@@ -73,6 +78,6 @@ def main(bin_folder, source):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) < 4:
         sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2])
+    main(sys.argv[1], sys.argv[2], sys.argv[3:])

@@ -165,23 +165,25 @@ TEST_F(EntryPointTest, ShutdownTracesBeginAndExit) {
   EXPECT_EQ(DebugText(), "\r\nCorviskFSP - begin - FaxDevShutdown\r\n\r\nCorviskFSP - exit - FaxDevShutdown\r\n");
 }
 
+struct ShutdownCall {
+  PFAXDEVSHUTDOWN shutdown;
+  HANDLE done;
+};
+
+// A thread procedure: WINAPI, which a lambda is not in 32-bit code.
+DWORD WINAPI CallShutdown(void* raw) {
+  auto* call = static_cast<ShutdownCall*>(raw);
+  const HRESULT result = call->shutdown();
+  SetEvent(call->done);
+  return static_cast<DWORD>(result);
+}
+
 TEST_F(EntryPointTest, ShutdownWaitsUntilTheLastJobHasEnded) {
   StartService();
   HANDLE job = StartJob();
   HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  struct Context {
-    PFAXDEVSHUTDOWN shutdown;
-    HANDLE done;
-  } context{Host().FaxDevShutdown, done};
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* raw) -> DWORD {
-        auto* c = static_cast<Context*>(raw);
-        const HRESULT result = c->shutdown();
-        SetEvent(c->done);
-        return static_cast<DWORD>(result);
-      },
-      &context, 0, nullptr);
+  ShutdownCall context{Host().FaxDevShutdown, done};
+  HANDLE thread = CreateThread(nullptr, 0, CallShutdown, &context, 0, nullptr);
   // Long enough for the shutdown to check the job set at least twice.
   EXPECT_EQ(WaitForSingleObject(done, 2000), static_cast<DWORD>(WAIT_TIMEOUT)) << "shutdown returned with a live job";
   EndJob(job);

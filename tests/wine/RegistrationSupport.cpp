@@ -12,10 +12,16 @@ constexpr wchar_t kServiceImage[] = L"C:\\windows\\system32\\faxservice.exe";
 constexpr DWORD kAcceptStopControl = 128;
 constexpr DWORD kWaitMs = 10000;
 
-unique_hkey OpenKey(const wchar_t* path, REGSAM access) {
-  unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, key.put()) != ERROR_SUCCESS) return unique_hkey();
-  return key;
+unique_hkey OpenKey(const MachineKey& key, REGSAM access) {
+  unique_hkey open;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.path, 0, access | key.view, open.put()) != ERROR_SUCCESS)
+    return unique_hkey();
+  return open;
+}
+
+void DeleteTree(const MachineKey& key) {
+  if (const unique_hkey open = OpenKey(key, KEY_ALL_ACCESS)) RegDeleteTreeW(open.get(), nullptr);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.path, key.view, 0);
 }
 
 unique_schandle OpenManager() { return unique_schandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }
@@ -41,17 +47,18 @@ bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 
 }  // namespace
 
-bool KeyExists(const wchar_t* path) { return static_cast<bool>(OpenKey(path, KEY_READ)); }
+bool KeyExists(const MachineKey& key) { return static_cast<bool>(OpenKey(key, KEY_READ)); }
 
-std::optional<DWORD> ReadDword(const wchar_t* path, const wchar_t* name) {
+std::optional<DWORD> ReadDword(const MachineKey& key, const wchar_t* name) {
+  const unique_hkey open = OpenKey(key, KEY_READ);
   DWORD value = 0, size = sizeof value;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+  if (!open || RegGetValueW(open.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
     return std::nullopt;
   return value;
 }
 
-std::optional<TextValue> ReadText(const wchar_t* path, const wchar_t* name) {
-  const unique_hkey key = OpenKey(path, KEY_READ);
+std::optional<TextValue> ReadText(const MachineKey& machineKey, const wchar_t* name) {
+  const unique_hkey key = OpenKey(machineKey, KEY_READ);
   DWORD type = 0, size = 0;
   if (!key || RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
   std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
@@ -61,9 +68,14 @@ std::optional<TextValue> ReadText(const wchar_t* path, const wchar_t* name) {
 }
 
 void RemoveRegistration() {
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kFaxProviderKey);
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEventSourceKey);
+  DeleteTree(kFaxProviderKey);
+  DeleteTree(kEventSourceKey);
   if (const unique_hkey key = OpenKey(kControlPanelKey, KEY_SET_VALUE)) RegDeleteValueW(key.get(), kAppletValue);
+}
+
+bool RunsUnderWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 unsigned long RunWithoutOutput(const std::wstring& commandLine) {

@@ -10,21 +10,36 @@
 
 namespace corvisk::test {
 
-inline constexpr wchar_t kFaxProviderKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
-inline constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
-inline constexpr wchar_t kControlPanelKey[] =
+// A key of HKEY_LOCAL_MACHINE and the registry view it is read in: the
+// caller's own (0), or the 64-bit one whoever asks (KEY_WOW64_64KEY).
+struct MachineKey {
+  const wchar_t* path;
+  REGSAM view;
+};
+
+// The fax service runs as a 64-bit service on 64-bit Windows: it keeps its
+// device providers in the 64-bit view, also when a 32-bit provider registers
+// through the 32-bit client library. The provider's own keys are in its view.
+inline constexpr MachineKey kFaxProviderKey{L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP", KEY_WOW64_64KEY};
+inline constexpr MachineKey kEventSourceKey{L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP", 0};
+inline constexpr MachineKey kControlPanelKey{
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
-    L"{305CA226-D286-468e-B848-2B2E8E697B74} 2";
+    L"{305CA226-D286-468e-B848-2B2E8E697B74} 2",
+    0};
 inline constexpr wchar_t kAppletValue[] = L"%SystemRoot%\\system32\\CorviskFSPCPL.cpl";
 
 // Values of HKEY_LOCAL_MACHINE keys; nothing when the key or value is missing.
-bool KeyExists(const wchar_t* path);
-std::optional<DWORD> ReadDword(const wchar_t* path, const wchar_t* name);
+bool KeyExists(const MachineKey& key);
+std::optional<DWORD> ReadDword(const MachineKey& key, const wchar_t* name);
 struct TextValue {
   DWORD type = REG_NONE;
   std::wstring text;
 };
-std::optional<TextValue> ReadText(const wchar_t* path, const wchar_t* name);
+std::optional<TextValue> ReadText(const MachineKey& key, const wchar_t* name);
+
+// Whether this test runs as a 32-bit process on 64-bit Windows (the x86
+// tree's tests under Wine's WOW64).
+bool RunsUnderWow64();
 
 // Removes whatever registration of the provider is in the registry.
 void RemoveRegistration();
