@@ -8,7 +8,6 @@ namespace corvisk::test {
 namespace {
 
 constexpr wchar_t kServiceName[] = L"Fax";
-constexpr wchar_t kServiceImage[] = L"C:\\windows\\system32\\faxservice.exe";
 constexpr DWORD kAcceptStopControl = 128;
 constexpr DWORD kWaitMs = 10000;
 
@@ -30,10 +29,21 @@ unique_schandle OpenFaxService(const unique_schandle& manager) {
   return unique_schandle(OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
 }
 
+// Where testbed/register-standins installs the "Fax" stand-in: the system
+// folder of this test's bitness, syswow64 under WOW64.
+std::wstring ServiceImage() {
+  wchar_t folder[MAX_PATH] = L"";
+  if (RunsUnderWow64())
+    GetSystemWow64DirectoryW(folder, MAX_PATH);
+  else
+    GetSystemDirectoryW(folder, MAX_PATH);
+  return std::wstring(folder) + L"\\faxservice.exe";
+}
+
 bool CreateFaxService(const unique_schandle& manager) {
   const unique_schandle service(CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
                                                SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                               kServiceImage, nullptr, nullptr, nullptr, nullptr, nullptr));
+                                               ServiceImage().c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   return static_cast<bool>(service);
 }
 

@@ -21,7 +21,8 @@ struct MachineKey {
 // device providers in the 64-bit view, also when a 32-bit provider registers
 // through the 32-bit client library. The provider's own keys are in its view.
 inline constexpr MachineKey kFaxProviderKey{L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP", KEY_WOW64_64KEY};
-inline constexpr MachineKey kEventSourceKey{L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP", 0};
+inline constexpr MachineKey kEventSourceKey{L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP",
+                                            0};
 inline constexpr MachineKey kControlPanelKey{
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Extended Properties\\"
     L"{305CA226-D286-468e-B848-2B2E8E697B74} 2",
