@@ -84,7 +84,7 @@ def concurrent_sends(bin_folder, counts, pages, folder):
     print("%5s | %8s %10s %10s %7s %9s | %8s %10s %7s | %6s" % (
         "jobs", "wall s", "send ms", "own ms", "msg/s", "peak MiB", "floor s", "floor ms", "msg/s", "ratio"))
     walls = {}
-    with fb.gateway_server(folder) as (port, mailbox), fb.provider_settings(port, TIMEOUT_SECONDS):
+    with fb.gateway_server(folder) as (port, mailbox), fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS):
         for round_number, jobs in enumerate(counts):
             transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
             floor_wall, floor_ms = run_floor(port, jobs, document, folder)
@@ -103,7 +103,7 @@ def long_sends(bin_folder, folder):
     print("%6s %10s %10s %10s" % ("pages", "MB", "send s", "peak MiB"))
     # The long fax's message is larger than the server's usual limit.
     with fb.gateway_server(folder, "--size-limit", str(LONG_MESSAGE_LIMIT)) as (port, mailbox), \
-            fb.provider_settings(port, TIMEOUT_SECONDS):
+            fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS):
         for index, pages in enumerate((4, 1000)):
             document = make_long_fax(folder, pages)
             transcript, send_ms, _ = run_provider(bin_folder, port, mailbox, 1, document, 90 + index)

@@ -15,7 +15,6 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
 GATEWAY_SERVER = os.path.join(ROOT, "tests", "smtp", "gateway_server.py")
 SETTINGS_KEY = r"HKLM\SOFTWARE\Mervale\CorviskFSP"
 
@@ -31,8 +30,9 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def wine(*args, **kwargs):
-    return subprocess.run([WINE_RUN, *args], capture_output=True, text=True, **kwargs)
+def wine(bin_folder, *args, **kwargs):
+    """Runs a program in the Wine prefix of the build tree whose bin folder is given."""
+    return subprocess.run([os.path.join(bin_folder, "wine-run"), *args], capture_output=True, text=True, **kwargs)
 
 
 @contextlib.contextmanager
@@ -65,21 +65,22 @@ def gateway_server(folder, *options):
 
 
 @contextlib.contextmanager
-def provider_settings(port, timeout_seconds=10, debug_output=False):
-    """The provider's settings key pointing at 127.0.0.1:port; removed afterwards."""
+def provider_settings(bin_folder, port, timeout_seconds=10, debug_output=False):
+    """The provider's settings key, in the prefix of bin_folder's build tree, pointing at 127.0.0.1:port; removed
+    afterwards."""
     values = [("SMTPServer", "127.0.0.1"), ("SMTPPort", str(port)), ("SMTPTimeout", str(timeout_seconds)),
               ("DebugOutput", "Y" if debug_output else "N"), ("NotifyMeEMailAddress", "sender@example.com"), ("CorviskPwd", "gateway-secret")]
     key = SETTINGS_KEY.replace("HKLM", "HKEY_LOCAL_MACHINE")
     text = "REGEDIT4\r\n\r\n[%s]\r\n" % key + "".join('"%s"="%s"\r\n' % value for value in values)
     with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, encoding="ascii", newline="") as script:
         script.write(text)
-    wine("reg", "delete", SETTINGS_KEY, "/f")
+    wine(bin_folder, "reg", "delete", SETTINGS_KEY, "/f")
     try:
-        wine("reg", "import", windows_path(script.name), check=True)
+        wine(bin_folder, "reg", "import", windows_path(script.name), check=True)
         yield
     finally:
         os.unlink(script.name)
-        wine("reg", "delete", SETTINGS_KEY, "/f")
+        wine(bin_folder, "reg", "delete", SETTINGS_KEY, "/f")
 
 
 JOB_LINE = re.compile(r"job (.*)")
@@ -128,7 +129,7 @@ def run_batch(faxhost, jobs, concurrency, abort_percent=0, status_threads=0, see
         command += ["batch", "--plan", windows_path(plan.name), "--concurrency", str(concurrency),
                     "--abort-percent", str(abort_percent), "--max-abort-delay", str(max_abort_delay_ms),
                     "--status-threads", str(status_threads), "--seed", str(seed)]
-        done = wine(*command)
+        done = wine(os.path.dirname(faxhost), *command)
     finally:
         os.unlink(plan.name)
     if done.returncode != 0:
@@ -165,7 +166,8 @@ def received_messages(mailbox):
 def restructured(bin_folder, document, folder):
     """What faxtiff makes of a document: the bytes the gateway must receive."""
     output = os.path.join(folder, os.path.basename(document) + ".t37")
-    done = wine(os.path.join(bin_folder, "faxtiff.exe"), "restructure", windows_path(document), windows_path(output))
+    done = wine(bin_folder, os.path.join(bin_folder, "faxtiff.exe"), "restructure", windows_path(document),
+                windows_path(output))
     if done.returncode != 0:
         raise SystemExit("faxtiff restructure %s failed: %s%s" % (document, done.stdout, done.stderr))
     with open(output, "rb") as data:

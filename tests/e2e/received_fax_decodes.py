@@ -3,10 +3,10 @@
 TIFF that libtiff decodes, page for page, to the pixels of the fax service's
 document.
 
-  received_fax_decodes.py BIN SOURCE_FAX WINE_RUN [OPTION]
+  received_fax_decodes.py BIN SOURCE_FAX
 
-BIN is a Windows build tree's bin folder, WINE_RUN [OPTION] the tree's
-tools/wine-run command.
+BIN is a Windows build tree's bin folder; its wine-run runs the tree's
+programs in the tree's Wine prefix.
 
 Drives one send with faxhost under Wine against the "open" server of
 tests/smtp/gateway-fixture (its folder in CORVISK_SMTP_GATEWAY), then checks
@@ -78,6 +78,6 @@ def main(bin_folder, source, wine_run):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 4:
+    if len(sys.argv) != 3:
         sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2], sys.argv[3:])
+    main(sys.argv[1], sys.argv[2], [os.path.join(sys.argv[1], "wine-run")])

@@ -4,7 +4,7 @@ a gateway mail server that refuses, drops during DATA, stays silent into the
 time-out or answers slowly (picked per job by its fax number), while other
 threads abort jobs at random moments and query their status.
 
-  stress_run.py X64_BIN [--minutes M | --rounds N] [--jobs-per-round N]
+  stress_run.py BIN [--minutes M | --rounds N] [--jobs-per-round N]
                 [--concurrency N] [--abort-percent P] [--seed N]
                 [--platform MAJOR.MINOR[-server]] [--debug-output]
 
@@ -171,7 +171,7 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     round_folder = os.path.join(folder, "round%d" % round_number)
     os.makedirs(round_folder)
     with fb.gateway_server(round_folder, "--faults-by-number", "--slow-delay", str(SLOW_DELAY_SECONDS)) as (port, box):
-        with fb.provider_settings(port, SMTP_TIMEOUT_SECONDS, arguments.debug_output):
+        with fb.provider_settings(arguments.bin_folder, port, SMTP_TIMEOUT_SECONDS, arguments.debug_output):
             transcript = fb.run_batch(os.path.join(arguments.bin_folder, "faxhost.exe"),
                                       [(job["number"], job["document"]) for job in jobs], arguments.concurrency,
                                       arguments.abort_percent, arguments.status_threads,
