@@ -31,6 +31,17 @@ ChildResult RunChild(const std::wstring& commandLine) {
   return result;
 }
 
+unique_handle StartChild(const std::wstring& commandLine) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring line = commandLine;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return unique_handle();
+  CloseHandle(process.hThread);
+  return unique_handle(process.hProcess);
+}
+
 std::wstring ProgramFolder() {
   wchar_t path[MAX_PATH] = L"";
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "win32/Handles.h"
+
 namespace corvisk::test {
 
 struct ChildResult {
@@ -10,6 +12,8 @@ struct ChildResult {
 
 // Runs a command line to its end and collects what it printed.
 ChildResult RunChild(const std::wstring& commandLine);
+// Starts a command line and hands back its process, without waiting.
+unique_handle StartChild(const std::wstring& commandLine);
 // Folder of the running test program, with a trailing backslash.
 std::wstring ProgramFolder();
 

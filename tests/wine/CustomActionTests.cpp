@@ -1,12 +1,13 @@
-// The installer's commit action as the provider DLL exports it: the control
-// panel command line it starts, and its result when nothing can be started.
-// A control.exe of the test's own, in the current folder, is found before
-// the system's.
+// The installer's commit action as both DLLs export it, the custom-action
+// DLL and the provider: the control panel command line it starts, and its
+// result when nothing can be started. A control.exe of the test's own, in
+// the current folder, is found before the system's.
 #include <string>
 
 #include "ChildProcess.h"
 #include "ProviderFixture.h"
 #include "common/TextFormat.h"
+#include "win32/Handles.h"
 
 using namespace corvisk;
 using namespace corvisk::test;
@@ -18,13 +19,20 @@ using CustomActionFn = UINT(WINAPI*)(unsigned long install);
 
 constexpr DWORD kRecordWaitMs = 10000;
 
-class CustomActionTest : public ProviderTest {
+// The parameter names the DLL; the provider is loaded as the fax service
+// loads it.
+class CustomActionTest : public ProviderTest, public ::testing::WithParamInterface<const wchar_t*> {
  protected:
   void SetUp() override {
     ProviderTest::SetUp();
     if (HasFatalFailure()) return;
-    commit_ = reinterpret_cast<CustomActionFn>(
-        reinterpret_cast<void*>(GetProcAddress(Host().Module(), "CustomActionCommit")));
+    HMODULE module = Host().Module();
+    if (std::wstring(GetParam()) != L"CorviskFSP.dll") {
+      actionDll_.reset(LoadLibraryW((ProgramFolder() + GetParam()).c_str()));
+      ASSERT_TRUE(actionDll_) << "cannot load the custom-action DLL, error " << GetLastError();
+      module = actionDll_.get();
+    }
+    commit_ = reinterpret_cast<CustomActionFn>(reinterpret_cast<void*>(GetProcAddress(module, "CustomActionCommit")));
     ASSERT_NE(commit_, nullptr);
     wchar_t temp[MAX_PATH] = L"";
     GetTempPathW(MAX_PATH, temp);
@@ -67,12 +75,13 @@ class CustomActionTest : public ProviderTest {
     return "(control.exe never ran)";
   }
 
+  unique_hmodule actionDll_;
   CustomActionFn commit_ = nullptr;
   std::wstring folder_;
   std::wstring previousFolder_;
 };
 
-TEST_F(CustomActionTest, StartsTheControlPanelWithItsOwnProcessId) {
+TEST_P(CustomActionTest, StartsTheControlPanelWithItsOwnProcessId) {
   ASSERT_TRUE(
       CopyFileW((ProgramFolder() + L"record_command_line.exe").c_str(), (folder_ + L"control.exe").c_str(), FALSE));
   SetEnvironmentVariableW(L"CORVISK_RECORD_FILE", (folder_ + L"command.txt").c_str());
@@ -84,7 +93,7 @@ TEST_F(CustomActionTest, StartsTheControlPanelWithItsOwnProcessId) {
 }
 
 // A control.exe that is no program: the start fails, the action does not.
-TEST_F(CustomActionTest, SucceedsWhenTheControlPanelCannotBeStarted) {
+TEST_P(CustomActionTest, SucceedsWhenTheControlPanelCannotBeStarted) {
   HANDLE file = CreateFileW((folder_ + L"control.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   DWORD written = 0;
@@ -94,5 +103,10 @@ TEST_F(CustomActionTest, SucceedsWhenTheControlPanelCannotBeStarted) {
   EXPECT_EQ(commit_(0), 0u);
   EXPECT_EQ(DebugText(), "CustomActionCommit failed.\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(BothDlls, CustomActionTest, ::testing::Values(L"CorviskFSP_CA.dll", L"CorviskFSP.dll"),
+                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
+                           return info.index == 0 ? std::string("ActionDll") : std::string("Provider");
+                         });
 
 }  // namespace
