@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "common/ConfigActivation.h"
+#include "common/Product.h"
 #include "settings/RegistryText.h"
 #include "settings/Settings.h"
 #include "win32/Handles.h"
@@ -10,7 +11,6 @@
 namespace corvisk {
 namespace {
 
-constexpr char kConfigFile[] = "CorviskFSPConfig.exe";
 // A folder of up to 259 characters and its terminator.
 constexpr DWORD kThePathSize = 260;
 

@@ -6,6 +6,7 @@
 #include "cpl/AppletResources.h"
 #include "cpl/ConfigLauncher.h"
 #include "cpl/InstallerWait.h"
+#include "win32/ExceptionBoundary.h"
 
 namespace corvisk {
 namespace {
@@ -60,9 +61,5 @@ const CControlPanelApp theApp;
 }  // namespace corvisk
 
 extern "C" LONG APIENTRY CPlApplet(HWND /*panel*/, UINT message, LPARAM /*param1*/, LPARAM param2) {
-  try {
-    return corvisk::CControlPanelApp::OnMessage(message, param2);
-  } catch (...) {
-    return -1;
-  }
+  return corvisk::ReturnOnException(LONG{-1}, [&] { return corvisk::CControlPanelApp::OnMessage(message, param2); });
 }

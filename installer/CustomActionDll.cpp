@@ -10,6 +10,7 @@
 #include "installer/CustomAction.h"
 #include "installer/SettingsKeyActions.h"
 #include "win32/AnsiText.h"
+#include "win32/ExceptionBoundary.h"
 
 namespace {
 
@@ -36,11 +37,9 @@ extern "C" UINT WINAPI SecureSettingsKey(MSIHANDLE /*install*/) { return corvisk
 // The gateway password given to a silent installation. Written here rather
 // than through the Registry table, whose action data the installer logs.
 extern "C" UINT WINAPI WriteGatewayPassword(MSIHANDLE install) {
-  try {
+  return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
     return corvisk::WriteSettingsText("CorviskPwd", corvisk::ToAnsi(ActionData(install)));
-  } catch (...) {
-    return ERROR_INSTALL_FAILURE;
-  }
+  });
 }
 
 extern "C" UINT WINAPI RemoveSettingsKey(MSIHANDLE /*install*/) { return corvisk::RemoveSettingsKey(); }

@@ -29,18 +29,7 @@ bool StandInConfigProgram::Install() const {
 
 std::string StandInConfigProgram::StartedCommandLine(DWORD waitMs) const {
   const std::string record = folder_ + "\\started.txt";
-  for (DWORD waited = 0;; waited += 50) {
-    HANDLE file = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      char text[1024];
-      DWORD read = 0;
-      ReadFile(file, text, sizeof text, &read, nullptr);
-      CloseHandle(file);
-      return std::string(text, read);
-    }
-    if (waited >= waitMs) return "";
-    Sleep(50);
-  }
+  return RecordedCommandLine(std::wstring(record.begin(), record.end()), waitMs);
 }
 
 }  // namespace corvisk::test

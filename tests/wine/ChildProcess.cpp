@@ -42,6 +42,21 @@ unique_handle StartChild(const std::wstring& commandLine) {
   return unique_handle(process.hProcess);
 }
 
+std::string RecordedCommandLine(const std::wstring& record, unsigned long waitMs) {
+  for (DWORD waited = 0;; waited += 50) {
+    const unique_hfile file(
+        CreateFileW(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file) {
+      char text[1024];
+      DWORD read = 0;
+      ReadFile(file.get(), text, sizeof text, &read, nullptr);
+      return std::string(text, read);
+    }
+    if (waited >= waitMs) return "";
+    Sleep(50);
+  }
+}
+
 std::wstring ProgramFolder() {
   wchar_t path[MAX_PATH] = L"";
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -1,11 +1,16 @@
-// The installer's commit action as both DLLs export it, the custom-action
-// DLL and the provider: the control panel command line it starts, and its
-// result when nothing can be started. A control.exe of the test's own, in
-// the current folder, is found before the system's.
+// The installer's actions. The commit action as both DLLs export it, the
+// custom-action DLL and the provider: the control panel command line it
+// starts, and its result when nothing can be started. A control.exe of the
+// test's own, in the current folder, is found before the system's. Then the
+// actions on the settings key.
+#include <windows.h>
+#include <sddl.h>
+
 #include <string>
 
 #include "ChildProcess.h"
 #include "ProviderFixture.h"
+#include "SettingsKey.h"
 #include "common/TextFormat.h"
 #include "win32/Handles.h"
 
@@ -59,21 +64,7 @@ class CustomActionTest : public ProviderTest, public ::testing::WithParamInterfa
   }
 
   // The command line the stand-in control.exe recorded, once it has run.
-  std::string WaitForRecordedCommandLine() {
-    const std::wstring record = folder_ + L"command.txt";
-    for (DWORD waited = 0; waited < kRecordWaitMs; waited += 50) {
-      HANDLE file = CreateFileW(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-      if (file != INVALID_HANDLE_VALUE) {
-        char text[512];
-        DWORD read = 0;
-        ReadFile(file, text, sizeof text, &read, nullptr);
-        CloseHandle(file);
-        return std::string(text, read);
-      }
-      Sleep(50);
-    }
-    return "(control.exe never ran)";
-  }
+  std::string WaitForRecordedCommandLine() { return RecordedCommandLine(folder_ + L"command.txt", kRecordWaitMs); }
 
   unique_hmodule actionDll_;
   CustomActionFn commit_ = nullptr;
@@ -108,5 +99,77 @@ INSTANTIATE_TEST_SUITE_P(BothDlls, CustomActionTest, ::testing::Values(L"Corvisk
                          [](const ::testing::TestParamInfo<const wchar_t*>& info) {
                            return info.index == 0 ? std::string("ActionDll") : std::string("Provider");
                          });
+
+}  // namespace
+
+namespace {
+
+using SettingsActionFn = UINT(WINAPI*)(unsigned long install);
+
+// The actions the package runs on the settings key, called as the
+// installer calls them.
+class SettingsKeyActionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteSettingsKey();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOtherProductKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOtherProductKey);
+    dll_.reset(LoadLibraryW((ProgramFolder() + L"CorviskFSP_CA.dll").c_str()));
+    ASSERT_TRUE(dll_);
+  }
+  void TearDown() override {
+    DeleteSettingsKey();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOtherProductKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Mervale");
+  }
+
+  UINT Run(const char* action) {
+    const auto run = reinterpret_cast<SettingsActionFn>(reinterpret_cast<void*>(GetProcAddress(dll_.get(), action)));
+    return run ? run(0) : ~0u;
+  }
+  static bool KeyExists(const char* path) {
+    unique_hkey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+  }
+  static std::string KeyAccess(const char* path) {
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL, key.put()) != ERROR_SUCCESS) return "(missing)";
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    if (RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, buffer, &size) != ERROR_SUCCESS) return "(unreadable)";
+    char* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(buffer, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                              nullptr))
+      return "(not converted)";
+    const std::string sddl = text;
+    LocalFree(text);
+    return sddl;
+  }
+
+  static constexpr char kOtherProductKey[] = "SOFTWARE\\Mervale\\OtherProduct";
+  unique_hmodule dll_;
+};
+
+TEST_F(SettingsKeyActionTest, SecuringMakesTheKeyWithItsOwnAccessList) {
+  EXPECT_EQ(Run("SecureSettingsKey"), 0u);
+  EXPECT_EQ(KeyAccess(kSettingsKey), "D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KR;;;NS)");
+}
+
+// The vendor key goes with the last of its products.
+TEST_F(SettingsKeyActionTest, RemovalTakesTheKeyAndAnEmptyVendorKey) {
+  WriteMinimalSettings();
+  EXPECT_EQ(Run("RemoveSettingsKey"), 0u);
+  EXPECT_FALSE(KeyExists(kSettingsKey));
+  EXPECT_FALSE(KeyExists("SOFTWARE\\Mervale"));
+
+  WriteMinimalSettings();
+  unique_hkey other;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kOtherProductKey, 0, nullptr, 0, KEY_WRITE, nullptr, other.put(), nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Run("RemoveSettingsKey"), 0u);
+  EXPECT_FALSE(KeyExists(kSettingsKey));
+  EXPECT_TRUE(KeyExists(kOtherProductKey));
+  EXPECT_EQ(Run("RemoveSettingsKey"), 0u) << "removing what is gone succeeds";
+}
 
 }  // namespace
