@@ -24,9 +24,12 @@ std::wstring ModulePath(HMODULE module);
 
 // CLSID\{clsid} with its server key and ProgID (in-process servers with
 // ThreadingModel "Both", programs by their quoted path), and the ProgID with
-// its CLSID. Returns the first failure.
+// its CLSID. A program also gets AppID\{clsid}, whose launch and access
+// permissions admit only Administrators, SYSTEM and NETWORK SERVICE: the
+// servers act under their own identity, so not every user may drive them.
+// Returns the first failure.
 HRESULT RegisterComClass(const ClassRegistration& registration);
-// Removes both keys; what is already gone counts as removed.
+// Removes the keys; what is already gone counts as removed.
 HRESULT UnregisterComClass(const CLSID& clsid, const wchar_t* progId);
 
 }  // namespace corvisk

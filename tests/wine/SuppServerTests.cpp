@@ -3,6 +3,9 @@
 // answering through the type-library marshaler from their own process.
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <sddl.h>
+
+#include <vector>
 
 #include "ChildProcess.h"
 #include "FaxComState.h"
@@ -44,6 +47,32 @@ std::wstring ClassesDefault(const std::wstring& key) {
   return value;
 }
 
+std::wstring ClassesValue(const std::wstring& key, const wchar_t* name) {
+  wchar_t value[MAX_PATH] = L"";
+  DWORD bytes = sizeof value;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS)
+    return L"(missing)";
+  return value;
+}
+
+// A stored COM permission, as SDDL text. Wine does not enforce these, so
+// reading them back is what can be tested.
+std::string ClassesPermission(const std::wstring& key, const wchar_t* name) {
+  std::vector<BYTE> descriptor(1024);
+  DWORD bytes = static_cast<DWORD>(descriptor.size());
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_BINARY, nullptr, descriptor.data(), &bytes) !=
+      ERROR_SUCCESS)
+    return "(missing)";
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor.data(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          &text, nullptr))
+    return "(not a security descriptor)";
+  const std::string sddl = text;
+  LocalFree(text);
+  return sddl;
+}
+
 struct ServerProgram {
   const wchar_t* program;
   const wchar_t* progId;
@@ -71,11 +100,17 @@ void ExpectRegistered(const ServerProgram& server) {
   EXPECT_EQ(ClassesDefault(interfaceKey + L"\\ProxyStubClsid32"), L"{00020424-0000-0000-C000-000000000046}")
       << "the automation marshaler carries the calls";
   EXPECT_EQ(ClassesDefault(interfaceKey + L"\\TypeLib"), GuidText(server.libid));
+  // Only Administrators, SYSTEM and NETWORK SERVICE may start and call it.
+  EXPECT_EQ(ClassesValue(classKey, L"AppID"), GuidText(server.clsid));
+  const std::wstring appIdKey = L"AppID\\" + GuidText(server.clsid);
+  EXPECT_EQ(ClassesPermission(appIdKey, L"LaunchPermission"), "O:BAG:BAD:(A;;CCDCSW;;;BA)(A;;CCDCSW;;;SY)(A;;CCDCSW;;;NS)");
+  EXPECT_EQ(ClassesPermission(appIdKey, L"AccessPermission"), "O:BAG:BAD:(A;;CCDC;;;BA)(A;;CCDC;;;SY)(A;;CCDC;;;NS)");
 }
 
 void ExpectUnregistered(const ServerProgram& server) {
   EXPECT_FALSE(ProgIdResolves(server));
   EXPECT_FALSE(ClassesKeyExists(L"CLSID\\" + GuidText(server.clsid)));
+  EXPECT_FALSE(ClassesKeyExists(L"AppID\\" + GuidText(server.clsid)));
   EXPECT_FALSE(ClassesKeyExists(L"Interface\\" + GuidText(server.iid)));
   EXPECT_FALSE(ClassesKeyExists(L"TypeLib\\" + GuidText(server.libid)));
 }
