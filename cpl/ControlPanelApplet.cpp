@@ -24,7 +24,7 @@ class CControlPanelApp {
       case CPL_GETCOUNT:
         return 1;
       case CPL_INQUIRE:
-        Describe(*reinterpret_cast<CPLINFO*>(param2));
+        if (param2) Describe(*reinterpret_cast<CPLINFO*>(param2));
         return 0;
       case CPL_SELECT:
         return 1;

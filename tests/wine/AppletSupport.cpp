@@ -9,16 +9,21 @@ std::wstring AppletPath() { return ProgramFolder() + L"CorviskFSPCPL.cpl"; }
 StandInConfigProgram::StandInConfigProgram() {
   char temp[MAX_PATH] = "";
   GetTempPathA(MAX_PATH, temp);
-  folder_ = std::string(temp) + "corvisk-applet-" + std::to_string(GetCurrentProcessId());
+  // Not named like the provider's job files ("Cor*"), which other tests count.
+  folder_ = std::string(temp) + "applet-test-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(folder_.c_str(), nullptr);
   // Inherited by whatever the applet starts.
   SetEnvironmentVariableA("CORVISK_RECORD_FILE", (folder_ + "\\started.txt").c_str());
 }
 
+// A started stand-in may still be running, holding its file and the folder.
 StandInConfigProgram::~StandInConfigProgram() {
   SetEnvironmentVariableA("CORVISK_RECORD_FILE", nullptr);
-  for (const char* name : {"\\CorviskFSPConfig.exe", "\\started.txt"}) DeleteFileA((folder_ + name).c_str());
-  RemoveDirectoryA(folder_.c_str());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (const char* name : {"\\CorviskFSPConfig.exe", "\\started.txt"}) DeleteFileA((folder_ + name).c_str());
+    if (RemoveDirectoryA(folder_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
+    Sleep(100);
+  }
 }
 
 bool StandInConfigProgram::Install() const {

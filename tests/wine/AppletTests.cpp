@@ -79,6 +79,7 @@ TEST_F(AppletTest, InquireDescribesTheOneApplet) {
   EXPECT_EQ(info.idName, 2);
   EXPECT_EQ(info.idInfo, 1);
   EXPECT_EQ(info.lData, 0);
+  EXPECT_EQ(Send(CPL_INQUIRE, 0, 0), 0) << "a control panel that passes no CPLINFO";
 }
 
 TEST_F(AppletTest, NewInquireFillsNothing) {
