@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "provider/TiffT37.h"
+#include "tiff/TiffT37.h"
 
 namespace corvisk {
 namespace {

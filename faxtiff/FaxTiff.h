@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/TiffFile.h"
+#include "tiff/TiffFile.h"
 
 namespace corvisk {
 

@@ -11,7 +11,7 @@
 #include "provider/MessageDispatch.h"
 #include "provider/PreprocessCommand.h"
 #include "provider/T37ClientFaxItem.h"
-#include "provider/TiffT37.h"
+#include "tiff/TiffT37.h"
 #include "settings/SettingsStore.h"
 #include "win32/AnsiText.h"
 

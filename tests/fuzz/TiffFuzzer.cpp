@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/TiffT37.h"
+#include "tiff/TiffT37.h"
 
 namespace {
 
@@ -68,6 +68,12 @@ void Require(bool promise, const char* what) {
 
 void CheckResult(uint32_t sourcePages, bool sourceCounted) {
   const Scratch& files = Files();
+  // No pages: the bare header, pointing at a first directory that is not there.
+  if (sourceCounted && sourcePages == 0) {
+    const std::vector<char> header = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    Require(ReadAll(files.result) == header, "a document without pages gives the header");
+    return;
+  }
   uint32_t pages = 0;
   Require(static_cast<bool>(corvisk::CountTiffPages(files.result, pages)), "a result can be counted");
   Require(sourceCounted && pages == sourcePages, "a result has its source's pages");

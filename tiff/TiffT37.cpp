@@ -1,4 +1,4 @@
-#include "provider/TiffT37.h"
+#include "tiff/TiffT37.h"
 
 #include <algorithm>
 #include <climits>
@@ -364,10 +364,11 @@ TiffStatus WritePage(ChunkWriter& writer, TiffFile& source, const PagePlan& plan
   return writer.AppendFrom(source, plan.stripSource, plan.stripLength);
 }
 
-// A document without pages gets the header alone, saying so (offset 0).
-TiffStatus WriteHeader(ChunkWriter& writer, bool hasPages) {
+// The first directory follows the header; a document without pages gets
+// the header alone, pointing at where that directory would be.
+TiffStatus WriteHeader(ChunkWriter& writer) {
   unsigned char header[kHeaderSize] = {'I', 'I', 42, 0};
-  Store32(header + 4, hasPages ? kHeaderSize : 0);
+  Store32(header + 4, kHeaderSize);
   return writer.Append(header, sizeof header);
 }
 
@@ -379,7 +380,7 @@ TiffStatus RewriteFile(const FilePath& sourcePath, const FilePath& destinationPa
   OutputFile output;
   if (TiffStatus status = output.Create(destinationPath); !status) return status;
   ChunkWriter writer(output.file());
-  if (TiffStatus status = WriteHeader(writer, !walk.Done()); !status) return status;
+  if (TiffStatus status = WriteHeader(writer); !status) return status;
   Directory directory;
   while (!walk.Done()) {
     if (TiffStatus status = walk.Next(directory); !status) return status;

@@ -1,4 +1,4 @@
-#include "provider/TiffFile.h"
+#include "tiff/TiffFile.h"
 
 #include <algorithm>
 #include <cstring>

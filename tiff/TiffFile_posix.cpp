@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "provider/TiffFile.h"
+#include "tiff/TiffFile.h"
 
 namespace corvisk {
 namespace {

@@ -5,7 +5,7 @@
 // data. Little-endian ("II") classic TIFF only.
 #include <cstdint>
 
-#include "provider/TiffFile.h"
+#include "tiff/TiffFile.h"
 
 namespace corvisk {
 

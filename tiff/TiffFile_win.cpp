@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "common/ComErrorText.h"
-#include "provider/TiffFile.h"
+#include "tiff/TiffFile.h"
 #include "win32/Handles.h"
 #include "win32/SystemMessage.h"
 
