@@ -1,7 +1,7 @@
 #include "provider/EntryTrace.h"
 
 #include "common/TextFormat.h"
-#include "win32/Handles.h"
+#include "win32/LastError.h"
 
 namespace corvisk {
 

@@ -1,10 +1,13 @@
 #pragma once
-// Owners for COM interface pointers and BSTRs.
+// Owners for COM interface pointers and BSTRs. Like every owner, resetting
+// one keeps the thread's last error.
 #include <windows.h>
 #include <oleauto.h>
 #include <unknwn.h>
 
 #include <utility>
+
+#include "win32/LastError.h"
 
 namespace corvisk {
 
@@ -26,7 +29,10 @@ class com_ptr {
   explicit operator bool() const { return ptr_ != nullptr; }
   // Takes over a reference the caller already holds.
   void reset(T* ptr = nullptr) {
-    if (ptr_) ptr_->Release();
+    if (ptr_) {
+      const LastErrorKeeper keeper;
+      ptr_->Release();
+    }
     ptr_ = ptr;
   }
   [[nodiscard]] T* release() { return std::exchange(ptr_, nullptr); }
@@ -57,7 +63,10 @@ class unique_bstr {
   explicit operator bool() const { return value_ != nullptr; }
   UINT length() const { return value_ ? SysStringLen(value_) : 0; }
   void reset(BSTR value = nullptr) {
-    if (value_) SysFreeString(value_);
+    if (value_) {
+      const LastErrorKeeper keeper;
+      SysFreeString(value_);
+    }
     value_ = value;
   }
   [[nodiscard]] BSTR release() { return std::exchange(value_, nullptr); }

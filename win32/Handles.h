@@ -7,34 +7,37 @@
 
 #include <utility>
 
+#include "win32/LastError.h"
+
 namespace corvisk {
 
-template <typename T, T None, typename Close>
-class unique_any {
+// The owner of one value; Traits names the value that means none and how a
+// value is released.
+template <typename T, typename Traits>
+class unique_resource {
  public:
-  unique_any() = default;
-  explicit unique_any(T value) : value_(value) {}
-  unique_any(const unique_any&) = delete;
-  unique_any& operator=(const unique_any&) = delete;
-  unique_any(unique_any&& other) noexcept : value_(other.release()) {}
-  unique_any& operator=(unique_any&& other) noexcept {
+  unique_resource() = default;
+  explicit unique_resource(T value) : value_(value) {}
+  unique_resource(const unique_resource&) = delete;
+  unique_resource& operator=(const unique_resource&) = delete;
+  unique_resource(unique_resource&& other) noexcept : value_(other.release()) {}
+  unique_resource& operator=(unique_resource&& other) noexcept {
     if (this != &other) reset(other.release());
     return *this;
   }
-  ~unique_any() { reset(); }
+  ~unique_resource() { reset(); }
 
   T get() const { return value_; }
-  explicit operator bool() const { return value_ != None; }
+  explicit operator bool() const { return value_ != Traits::None(); }
 
-  void reset(T value = None) {
-    if (value_ != None) {
-      const DWORD error = GetLastError();
-      Close()(value_);
-      SetLastError(error);
+  void reset(T value = Traits::None()) {
+    if (value_ != Traits::None()) {
+      const LastErrorKeeper keeper;
+      Traits::Close(value_);
     }
     value_ = value;
   }
-  [[nodiscard]] T release() { return std::exchange(value_, None); }
+  [[nodiscard]] T release() { return std::exchange(value_, Traits::None()); }
   // Frees the current value, then hands out its slot for an out argument.
   T* put() {
     reset();
@@ -42,8 +45,18 @@ class unique_any {
   }
 
  private:
-  T value_ = None;
+  T value_ = Traits::None();
 };
+
+template <typename T, T NoneValue, typename CloseFn>
+struct ConstantNoneTraits {
+  static T None() { return NoneValue; }
+  static void Close(T value) { CloseFn()(value); }
+};
+
+// An owner whose "none" is a constant expression.
+template <typename T, T None, typename Close>
+using unique_any = unique_resource<T, ConstantNoneTraits<T, None, Close>>;
 
 struct CloseHandleFn {
   void operator()(HANDLE h) const { CloseHandle(h); }
@@ -72,47 +85,12 @@ using unique_hlocal = unique_any<HLOCAL, nullptr, LocalFreeFn>;
 using unique_schandle = unique_any<SC_HANDLE, nullptr, CloseServiceHandleFn>;
 using unique_event_source = unique_any<HANDLE, nullptr, DeregisterEventSourceFn>;
 
-// A file handle, for which INVALID_HANDLE_VALUE means none. Not a template
-// argument: INVALID_HANDLE_VALUE is not a constant expression.
-class unique_hfile {
- public:
-  unique_hfile() = default;
-  explicit unique_hfile(HANDLE value) : value_(value) {}
-  unique_hfile(const unique_hfile&) = delete;
-  unique_hfile& operator=(const unique_hfile&) = delete;
-  unique_hfile(unique_hfile&& other) noexcept : value_(other.release()) {}
-  unique_hfile& operator=(unique_hfile&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~unique_hfile() { reset(); }
-
-  HANDLE get() const { return value_; }
-  explicit operator bool() const { return value_ != INVALID_HANDLE_VALUE; }
-  void reset(HANDLE value = INVALID_HANDLE_VALUE) {
-    if (value_ != INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      CloseHandle(value_);
-      SetLastError(error);
-    }
-    value_ = value;
-  }
-  [[nodiscard]] HANDLE release() { return std::exchange(value_, INVALID_HANDLE_VALUE); }
-
- private:
-  HANDLE value_ = INVALID_HANDLE_VALUE;
+// A file handle, for which INVALID_HANDLE_VALUE means none; not a constant
+// expression, so it comes from a traits function.
+struct FileHandleTraits {
+  static HANDLE None() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
 };
-
-// Restores the thread's last error when the scope ends.
-class LastErrorKeeper {
- public:
-  LastErrorKeeper() : error_(GetLastError()) {}
-  LastErrorKeeper(const LastErrorKeeper&) = delete;
-  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
-  ~LastErrorKeeper() { SetLastError(error_); }
-
- private:
-  DWORD error_;
-};
+using unique_hfile = unique_resource<HANDLE, FileHandleTraits>;
 
 }  // namespace corvisk

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "win32/LastError.h"
+
 namespace corvisk {
 
 // Owns a file by its path and deletes it when the owner lets go: fax
@@ -26,9 +28,8 @@ class unique_temp_file {
   // Deletes the owned file (keeping the thread's last error), then owns path.
   void reset(std::string path = std::string()) {
     if (!path_.empty()) {
-      const DWORD error = GetLastError();
+      const LastErrorKeeper keeper;
       DeleteFileA(path_.c_str());
-      SetLastError(error);
     }
     path_ = std::move(path);
   }

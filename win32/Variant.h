@@ -27,7 +27,10 @@ class unique_variant {
 
   const VARIANT& get() const { return value_; }
   VARTYPE type() const { return value_.vt; }
-  void reset() { VariantClear(&value_); }
+  void reset() {
+    const LastErrorKeeper keeper;
+    VariantClear(&value_);
+  }
   // Hands the value over to an out argument; the owner is left empty.
   [[nodiscard]] VARIANT release() {
     VARIANT value = value_;
