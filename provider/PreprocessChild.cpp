@@ -5,12 +5,15 @@ namespace corvisk {
 DWORD PreprocessChild::Start(std::string commandLine, const std::atomic<bool>& aborted) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  // Created outside the lock: an abort holds the provider's lock while it
+  // waits for this one, and process creation may take long.
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return GetLastError();
   CriticalSectionGuard guard(lock_);
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
-    const DWORD error = GetLastError();
-    process_ = PROCESS_INFORMATION{};
-    return error;
-  }
+  process_ = started;
+  // An abort flags the job before it looks for a child: one that found none
+  // is seen here.
   if (aborted) TerminateProcess(process_.hProcess, 0xFFFFFFFF);
   return 0;
 }

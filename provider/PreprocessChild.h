@@ -15,10 +15,10 @@ namespace corvisk {
 
 class PreprocessChild {
  public:
-  // Starts the command line; 0 or the system error. An abort that arrives
-  // meanwhile waits until the record holds the new process; a job aborted
-  // before the start has its child ended at once, as no abort is coming
-  // any more to end it.
+  // Starts the command line; 0 or the system error. The process is created
+  // without the lock, so an abort meanwhile does not wait for it; a job
+  // aborted before the record holds the child has it ended at once, as no
+  // abort is coming any more to end it.
   DWORD Start(std::string commandLine, const std::atomic<bool>& aborted);
   // Waits without time limit for the child to end, then closes its handles
   // and clears the record.

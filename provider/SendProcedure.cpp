@@ -48,8 +48,11 @@ BOOL CT37ClientFaxItem::Send(FAX_SEND* send) {
   const std::string gatewayDomain = GatewayDomain();
   const std::string number = DestinationNumber(ToAnsi(send->ReceiverNumber), settings.internationalPrefix);
 
+  // The placeholder reserves the name the job's files derive from; it goes
+  // last, with them, so no concurrent send can draw the same name meanwhile.
+  unique_temp_file placeholder;
   unique_temp_file working;
-  if (!MakeWorkingCopy(send->FileName, working)) return FALSE;
+  if (!MakeWorkingCopy(send->FileName, placeholder, working)) return FALSE;
   EnterComApartment();
   if (!PrepareDocument(settings, working)) return FALSE;
   uint32_t pages = 0;
@@ -75,14 +78,16 @@ bool CT37ClientFaxItem::ReadSettings(ProviderSettings& settings) {
   return false;
 }
 
-// Copies the document to a private working file in the temporary folder.
-bool CT37ClientFaxItem::MakeWorkingCopy(const wchar_t* document, unique_temp_file& working) {
+// Copies the document to a private working file in the temporary folder,
+// named after the placeholder that the platform creates to reserve a name.
+bool CT37ClientFaxItem::MakeWorkingCopy(const wchar_t* document, unique_temp_file& placeholder,
+                                        unique_temp_file& working) {
   char tempName[MAX_PATH] = "";
   if (!GetTempFileNameA(TempFolder().c_str(), kTempPrefix, 0, tempName)) {
     FailStep(GetLastError(), "GetTempFileName()");
     return false;
   }
-  unique_temp_file placeholder(tempName);
+  placeholder.reset(tempName);
   std::string name = tempName;
   name.replace(name.size() - 2, 2, "if");
   // Owned before the copy starts: a copy that fails part-way leaves nothing.

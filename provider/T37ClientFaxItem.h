@@ -37,7 +37,7 @@ class CT37ClientFaxItem : public CClientFaxItem {
 
   // The steps of Send, in the order it takes them.
   bool ReadSettings(ProviderSettings& settings);
-  bool MakeWorkingCopy(const wchar_t* document, unique_temp_file& working);
+  bool MakeWorkingCopy(const wchar_t* document, unique_temp_file& placeholder, unique_temp_file& working);
   void EnterComApartment() const;
   bool PrepareDocument(const ProviderSettings& settings, unique_temp_file& working);
   PreprocessOutcome RunPreProcessCommand(const std::string& commandTemplate, unique_temp_file& working);

@@ -21,6 +21,9 @@ struct CaptureState {
   bool commonAppDataHidden = false;
   SimulatedPlatform platform;
   HANDLE serviceHeap = nullptr;
+  bool tempNamesFromOne = false;
+  HANDLE creationEntered = nullptr;
+  HANDLE creationRelease = nullptr;
   std::set<void*> liveBlocks;
   std::vector<std::string> heapFaults;
 };
@@ -133,6 +136,48 @@ HRESULT WINAPI FakeSHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD 
   return SHGetFolderPathA(owner, folder, token, flags, path);
 }
 
+// The platform's rule for a unique temporary name, reserved by creating an
+// empty file, but counting from 1 every time instead of from the clock: many
+// sends drawing names at once see exactly this.
+UINT WINAPI FakeGetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR name) {
+  {
+    std::lock_guard<std::mutex> guard(State().lock);
+    if (!State().tempNamesFromOne || unique != 0) return GetTempFileNameA(folder, prefix, unique, name);
+  }
+  const std::string base = std::string(folder) + (*folder && folder[lstrlenA(folder) - 1] != '\\' ? "\\" : "") +
+                           std::string(prefix).substr(0, 3);
+  for (UINT number = 1; number <= 0xFFFF; ++number) {
+    char hex[8];
+    wsprintfA(hex, "%X", number);
+    const std::string path = base + hex + ".tmp";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      lstrcpyA(name, path.c_str());
+      return number;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return 0;
+  }
+  return 0;
+}
+
+BOOL WINAPI HeldCreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                               LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags, LPVOID environment,
+                               LPCSTR folder, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) {
+  HANDLE entered = nullptr, release = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(State().lock);
+    entered = State().creationEntered;
+    release = State().creationRelease;
+  }
+  if (entered && release) {
+    SetEvent(entered);
+    WaitForSingleObject(release, INFINITE);
+  }
+  return CreateProcessA(application, commandLine, processAttributes, threadAttributes, inherit, flags, environment,
+                        folder, startup, process);
+}
+
 LPVOID WINAPI LedgerHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
   void* block = HeapAlloc(heap, flags, size);
   std::lock_guard<std::mutex> guard(State().lock);
@@ -173,6 +218,8 @@ void WatchProvider(HMODULE provider) {
   PatchImport(provider, "kernel32.dll", "GetVersionExW", reinterpret_cast<void*>(FakeGetVersionExW));
   PatchImport(provider, "kernel32.dll", "GetVersionExA", reinterpret_cast<void*>(FakeGetVersionExA));
   PatchImport(provider, "shell32.dll", "SHGetFolderPathA", reinterpret_cast<void*>(FakeSHGetFolderPathA));
+  PatchImport(provider, "kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(HeldCreateProcessA));
+  PatchImport(provider, "kernel32.dll", "GetTempFileNameA", reinterpret_cast<void*>(FakeGetTempFileNameA));
   PatchImport(provider, "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(LedgerHeapAlloc));
   PatchImport(provider, "kernel32.dll", "HeapFree", reinterpret_cast<void*>(LedgerHeapFree));
   PatchImport(provider, "kernel32.dll", "HeapReAlloc", reinterpret_cast<void*>(LedgerHeapReAlloc));
@@ -192,6 +239,17 @@ void StopSimulatingPlatform() {
 void HideCommonAppData(bool hidden) {
   std::lock_guard<std::mutex> guard(State().lock);
   State().commonAppDataHidden = hidden;
+}
+
+void DrawTempNamesFromOne(bool fromOne) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  State().tempNamesFromOne = fromOne;
+}
+
+void HoldProcessCreation(HANDLE entered, HANDLE release) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  State().creationEntered = entered;
+  State().creationRelease = release;
 }
 
 void WatchServiceHeap(HANDLE heap) {

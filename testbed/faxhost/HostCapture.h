@@ -28,8 +28,8 @@ struct SimulatedPlatform {
 
 // Starts capturing the debugger output of the whole process (idempotent).
 void CaptureDebugOutput();
-// Routes the provider module's event-log, version and heap calls through
-// the capture.
+// Routes the provider module's event-log, version, temporary-name,
+// process-creation and heap calls through the capture.
 void WatchProvider(HMODULE provider);
 // Makes the provider see the given platform; without a call it sees the real one.
 void SimulatePlatform(const SimulatedPlatform& platform);
@@ -37,6 +37,12 @@ void StopSimulatingPlatform();
 // Makes the provider's known-folder query fail, as where the all-users
 // application data folder cannot be determined.
 void HideCommonAppData(bool hidden);
+// Makes the provider's unique temporary names count from 1 each time, as
+// when many are drawn in the same instant, instead of from the clock.
+void DrawTempNamesFromOne(bool fromOne);
+// Makes the provider's process creations signal entered and wait for
+// release before they start; null events end the hold.
+void HoldProcessCreation(HANDLE entered, HANDLE release);
 // The heap whose blocks the ledger follows.
 void WatchServiceHeap(HANDLE heap);
 

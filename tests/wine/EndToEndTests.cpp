@@ -1,6 +1,12 @@
 // The provider's main job end to end: a fax driven through the FaxDev entry
 // points, submitted through CDO to a real SMTP server (aiosmtpd), and what
 // that server received.
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <map>
+#include <thread>
+
 #include "ChildProcess.h"
 #include "GatewayMailbox.h"
 #include "ProviderFixture.h"
@@ -39,6 +45,59 @@ std::vector<std::wstring> PickupFiles() {
   while (FindNextFileW(search, &found));
   FindClose(search);
   return files;
+}
+
+// A one-page document of its own for each index: an uncompressed 32 x 1
+// page whose single strip is the index.
+std::wstring WriteOwnDocument(const std::wstring& folder, unsigned index) {
+  const uint16_t entries[][2] = {{256, 32}, {257, 1}, {258, 1}, {259, 1}, {262, 0}, {273, 0}, {278, 1}, {279, 4}};
+  constexpr uint32_t kStripAt = 8 + 2 + 8 * 12 + 4;
+  std::string bytes("II*\0\x08\0\0\0", 8);
+  const auto put16 = [&bytes](uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); };
+  const auto put32 = [&bytes](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
+  put16(8);
+  for (const auto& [tag, value] : entries) {
+    const bool isLong = tag == 273 || tag == 279;
+    put16(tag);
+    put16(isLong ? 4 : 3);
+    put32(1);
+    if (isLong)
+      put32(tag == 273 ? kStripAt : value);
+    else
+      put16(value), put16(0);
+  }
+  put32(0);
+  put32(index);
+  const std::wstring path = folder + L"own" + std::to_wstring(index) + L".tif";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return path;
+}
+
+std::string PickupSubject(const std::string& message) {
+  const size_t start = message.find("\r\nSubject: ");
+  if (start == std::string::npos) return std::string();
+  const size_t end = message.find("\r\n", start + 11);
+  return message.substr(start + 11, end - start - 11);
+}
+
+// The decoded bytes of a pickup message's one base64 attachment.
+std::string PickupAttachment(const std::string& message) {
+  const size_t part = message.find("Content-Disposition: attachment");
+  const size_t start = message.find("\r\n\r\n", part);
+  const size_t end = message.find("\r\n--", start + 4);
+  if (part == std::string::npos || start == std::string::npos || end == std::string::npos) return std::string();
+  const std::string encoded = message.substr(start + 4, end - start - 4);
+  DWORD size = 0;
+  if (!CryptStringToBinaryA(encoded.c_str(), static_cast<DWORD>(encoded.size()), CRYPT_STRING_BASE64, nullptr, &size,
+                            nullptr, nullptr))
+    return std::string();
+  std::string bytes(size, '\0');
+  CryptStringToBinaryA(encoded.c_str(), static_cast<DWORD>(encoded.size()), CRYPT_STRING_BASE64,
+                       reinterpret_cast<BYTE*>(bytes.data()), &size, nullptr, nullptr);
+  return bytes;
 }
 
 class EndToEndTest : public ProviderTest {
@@ -187,6 +246,58 @@ TEST_F(EndToEndTest, PortThatIsNotANumberKeepsTheDefault) {
   ClearCapture();
   WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()) + "x");
   EXPECT_EQ(Send(L"0299990010").statusId, FS_COMPLETED) << "leading digits are the port";
+}
+
+// Regression: the temporary name's placeholder was deleted right after the
+// working copy was made, so a concurrent send could draw the same name and
+// overwrite or delete this job's working file: one fax went out with
+// another's pages, or not at all. Names are drawn from 1 each time, as many
+// sends drawing at once get them; the messages go to the pickup folder, so
+// that only the sends run concurrently.
+TEST_F(EndToEndTest, ConcurrentSendsEachSendTheirOwnPages) {
+  constexpr unsigned kSends = 16;
+  DrawTempNamesFromOne(true);
+  for (const std::wstring& file : PickupFiles()) DeleteFileW(file.c_str());
+  WriteSetting("SMTPServer", "<local>");
+  wchar_t temp[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring folder = std::wstring(temp) + L"own-documents\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::vector<std::wstring> documents;
+  std::map<std::string, std::string> expected;  // subject: attachment bytes
+  std::vector<HANDLE> jobs;
+  for (unsigned i = 0; i < kSends; ++i) {
+    documents.push_back(WriteOwnDocument(folder, i));
+    expected[std::to_string(5550000 + i)] = RestructuredByFaxtiff(documents.back());
+    jobs.push_back(StartJob(100 + i));
+  }
+  std::vector<std::thread> senders;
+  std::vector<BOOL> results(kSends, FALSE);
+  for (unsigned i = 0; i < kSends; ++i) {
+    senders.emplace_back([&, i] {
+      const std::wstring number = std::to_wstring(5550000 + i);
+      FAX_SEND send = SendFor(number.c_str());
+      send.FileName = const_cast<wchar_t*>(documents[i].c_str());
+      results[i] = Host().FaxDevSend(jobs[i], &send, nullptr);
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  DrawTempNamesFromOne(false);
+  for (HANDLE job : jobs) EndJob(job);
+  TakePackets();
+  for (unsigned i = 0; i < kSends; ++i) EXPECT_TRUE(results[i]) << "send " << i;
+  std::map<std::string, std::string> received;
+  for (const std::wstring& file : PickupFiles()) {
+    const std::string text = ReadWholeFile(file);
+    received[PickupSubject(text)] = PickupAttachment(text);
+    DeleteFileW(file.c_str());
+  }
+  for (const auto& [subject, bytes] : expected) {
+    EXPECT_EQ(received.count(subject), 1u) << subject << " was not sent";
+    EXPECT_TRUE(received[subject] == bytes) << subject << " carried other pages";
+  }
+  for (const std::wstring& document : documents) DeleteFileW(document.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

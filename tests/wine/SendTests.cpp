@@ -5,9 +5,11 @@
 #include "ChildProcess.h"
 #include "ProviderFixture.h"
 #include "SettingsKey.h"
+#include "win32/Handles.h"
 
 using namespace corvisk::test;
 using namespace corvisk::testbed;
+using corvisk::unique_handle;
 
 namespace {
 
@@ -239,6 +241,37 @@ TEST_F(PreprocessTest, CommandOfAJobAbortedBeforeItsSendIsEndedAtOnce) {
   EXPECT_EQ(final.statusId, FS_USER_ABORT);
   EXPECT_EQ(final.errorCode, 995u);
   EXPECT_NE(DebugText().find("Preprocess Command "), std::string::npos) << "the command still starts";
+}
+
+// Regression: an abort that arrived while the send created its preprocessing
+// child waited for the creation while holding the provider's lock, so every
+// status query of every job waited as long.
+TEST_F(PreprocessTest, AbortDuringChildCreationHoldsUpNoStatusQuery) {
+  WriteSetting("PreProcessCmd", std::string(kProbe) + " hang %s %s");
+  const unique_handle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const unique_handle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const unique_handle answered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HoldProcessCreation(entered.get(), release.get());
+  StatusPacket final;
+  std::thread sender([&] { final = SendFax(); });
+  ASSERT_EQ(WaitForSingleObject(entered.get(), 30000), WAIT_OBJECT_0);
+  BOOL aborted = FALSE, reported = FALSE;
+  std::thread caller([&] {
+    aborted = Host().FaxDevAbortOperation(job_);
+    DWORD required = 0;
+    reported = Host().FaxDevReportStatus(job_, nullptr, 0, &required);
+    SetEvent(answered.get());
+  });
+  const DWORD waited = WaitForSingleObject(answered.get(), 5000);
+  SetEvent(release.get());
+  caller.join();
+  sender.join();
+  HoldProcessCreation(nullptr, nullptr);
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the abort and the status query waited for the process creation";
+  EXPECT_TRUE(aborted);
+  EXPECT_TRUE(reported);
+  EXPECT_EQ(final.statusId, FS_USER_ABORT) << "the child started after the abort is ended";
+  EXPECT_EQ(final.errorCode, 995u);
 }
 
 }  // namespace
