@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <map>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -74,13 +73,6 @@ std::wstring WriteOwnDocument(const std::wstring& folder, unsigned index) {
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
   return path;
-}
-
-std::string PickupSubject(const std::string& message) {
-  const size_t start = message.find("\r\nSubject: ");
-  if (start == std::string::npos) return std::string();
-  const size_t end = message.find("\r\n", start + 11);
-  return message.substr(start + 11, end - start - 11);
 }
 
 // The decoded bytes of a pickup message's one base64 attachment.
@@ -264,11 +256,11 @@ TEST_F(EndToEndTest, ConcurrentSendsEachSendTheirOwnPages) {
   const std::wstring folder = std::wstring(temp) + L"own-documents\\";
   CreateDirectoryW(folder.c_str(), nullptr);
   std::vector<std::wstring> documents;
-  std::map<std::string, std::string> expected;  // subject: attachment bytes
+  std::vector<std::pair<std::string, std::string>> expected;  // subject, attachment bytes
   std::vector<HANDLE> jobs;
   for (unsigned i = 0; i < kSends; ++i) {
     documents.push_back(WriteOwnDocument(folder, i));
-    expected[std::to_string(5550000 + i)] = RestructuredByFaxtiff(documents.back());
+    expected.emplace_back(std::to_string(5550000 + i), RestructuredByFaxtiff(documents.back()));
     jobs.push_back(StartJob(100 + i));
   }
   std::vector<std::thread> senders;
@@ -286,16 +278,12 @@ TEST_F(EndToEndTest, ConcurrentSendsEachSendTheirOwnPages) {
   for (HANDLE job : jobs) EndJob(job);
   TakePackets();
   for (unsigned i = 0; i < kSends; ++i) EXPECT_TRUE(results[i]) << "send " << i;
-  std::map<std::string, std::string> received;
-  for (const std::wstring& file : PickupFiles()) {
-    const std::string text = ReadWholeFile(file);
-    received[PickupSubject(text)] = PickupAttachment(text);
-    DeleteFileW(file.c_str());
-  }
   for (const auto& [subject, bytes] : expected) {
-    EXPECT_EQ(received.count(subject), 1u) << subject << " was not sent";
-    EXPECT_TRUE(received[subject] == bytes) << subject << " carried other pages";
+    const std::string message = FindPickedUpMessage("Subject: " + subject);
+    EXPECT_FALSE(message.empty()) << subject << " was not sent";
+    EXPECT_TRUE(PickupAttachment(message) == bytes) << subject << " carried other pages";
   }
+  for (const std::wstring& file : PickupFiles()) DeleteFileW(file.c_str());
   for (const std::wstring& document : documents) DeleteFileW(document.c_str());
   RemoveDirectoryW(folder.c_str());
 }
