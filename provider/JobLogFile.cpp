@@ -1,21 +1,10 @@
 #include "provider/JobLogFile.h"
 
-#include <shlobj.h>
-
-#include "common/Product.h"
+#include "provider/JobLogPath.h"
 #include "win32/AnsiText.h"
 
 namespace corvisk {
 namespace {
-
-std::string JobLogFolder() {
-  char folder[MAX_PATH] = "";
-  if (SUCCEEDED(
-          SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder)))
-    return folder;
-  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-  return std::string(folder, length < MAX_PATH ? length : 0);
-}
 
 // The local time as the platform's date-to-text conversion gives it.
 std::string LocalTimeText() {
@@ -34,8 +23,6 @@ void WriteText(HANDLE file, const std::string& text) {
 }
 
 }  // namespace
-
-std::string JobLogPath() { return JobLogFolder() + "\\" + kLogFileStem + ".log"; }
 
 unique_hfile CreateJobLog() {
   unique_hfile file(

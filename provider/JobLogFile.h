@@ -8,7 +8,6 @@
 
 namespace corvisk {
 
-std::string JobLogPath();
 // Creates (or empties) the log file and writes its time stamp; an invalid
 // handle when the file cannot be created.
 unique_hfile CreateJobLog();

@@ -1,0 +1,15 @@
+// CorviskFSPConfig.exe: the property sheet that edits the CorviskFSP
+// settings, checks and prepares the fax service.
+#include <windows.h>
+
+#include "config/ConfigApp.h"
+#include "win32/ExceptionBoundary.h"
+
+// The command line is not examined: every start behaves the same.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  return corvisk::ReturnOnException("CorviskFSPConfig - exception\n", 1, [] {
+    corvisk::CConfigApp app;
+    app.InitInstance();
+    return 0;
+  });
+}

@@ -1,0 +1,210 @@
+// Validation when a page is left or OK or Apply is pressed, and the apply
+// run: one per press, the registry save, the use-only confirmation.
+#include <string>
+
+#include "ConfigFixture.h"
+#include "RegistrationSupport.h"
+#include "SettingsKey.h"
+#include "win32/SystemMessage.h"
+
+namespace corvisk::test {
+namespace {
+
+using ConfigValidationTest = ConfigProgramTest;
+using ConfigApplyTest = ConfigProgramTest;
+
+constexpr char kQuendrySuppEmailStartFailed[] =
+    "Failed to start QuendrySuppEmail -RegServer.\r\nThis service facilitates 'NTLM Authentication for "
+    "Exchange'.\r\nPlease start command prompt as Administrator, navigate to Windows System directory and "
+    "run\r\nQuendrySuppEmail.exe -RegServer\r\nto register this service";
+
+// The page stays, and the focus is on the control that failed.
+void ExpectStaysOn(ConfigProgram& program, int control) {
+  const HWND page = program.CurrentPage();
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  GetGUIThreadInfo(GetWindowThreadProcessId(program.Sheet(), nullptr), &gui);
+  EXPECT_EQ(gui.hwndFocus, GetDlgItem(page, control));
+}
+
+TEST_F(ConfigValidationTest, NotifyAddressOfBlanksIsEmpty) {
+  ConfigProgram program;
+  program.SetText(IDC_NOTIFY_ADDRESS, " \t \t");
+  program.SelectPage(1);
+  ExpectMessage(program, "Notify email address must not be empty", MB_ICONERROR);
+  EXPECT_NE(GetDlgItem(program.CurrentPage(), IDC_NOTIFY_ADDRESS), nullptr);
+  EXPECT_EQ(program.Text(IDC_NOTIFY_ADDRESS), " \t \t");
+}
+
+TEST_F(ConfigValidationTest, EmptyGatewayPasswordKeepsTheMainPage) {
+  ConfigProgram program;
+  const HWND main = program.CurrentPage();
+  program.SetText(IDC_GATEWAY_PASSWORD, "");
+  program.PressOk();
+  ExpectMessage(program, "Corvisk password must not be empty", MB_ICONERROR);
+  EXPECT_EQ(program.CurrentPage(), main);
+  EXPECT_EQ(Setting("CorviskPwd"), "gateway-secret");
+}
+
+TEST_F(ConfigValidationTest, PortRangeIsZeroTo9999) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_PORT, "10000");
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter an integer between 0 and 9999.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_PORT);
+  program.SetText(IDC_SMTP_PORT, "0");
+  program.SelectPage(2);
+  EXPECT_TRUE(program.NoMessageBox());
+  EXPECT_NE(GetDlgItem(program.CurrentPage(), IDC_NTLM), nullptr);
+}
+
+TEST_F(ConfigValidationTest, TimeoutZeroAndTextAreRefused) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_TIMEOUT, "0");
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter an integer between 1 and 3600.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_TIMEOUT);
+  program.SetText(IDC_SMTP_TIMEOUT, "30s");
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter an integer.", MB_ICONEXCLAMATION);
+}
+
+TEST_F(ConfigValidationTest, ServerNameOf64CharactersIsTooLongAndAccountOf100Fits) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_ACCOUNT, std::string(100, 'a'));
+  program.SetText(IDC_SMTP_PASSWORD, "pw");
+  // The edit control holds at most 63 characters; a longer text can only
+  // arrive by a message, as here, and is still refused.
+  program.SetText(IDC_SMTP_SERVER, std::string(64, 's'));
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter no more than 63 characters.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_SERVER);
+  program.SetText(IDC_SMTP_SERVER, std::string(63, 's'));
+  program.SelectPage(2);
+  EXPECT_TRUE(program.NoMessageBox());
+}
+
+TEST_F(ConfigValidationTest, PasswordNeedsAnAccountExceptForLocalPickup) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_PASSWORD, "pw");
+  program.SelectPage(2);
+  ExpectMessage(program, "SMTP name must not be empty if SMTP password is specified", MB_ICONERROR);
+  program.SetText(IDC_SMTP_SERVER, "<LOCAL>");
+  program.SelectPage(2);
+  ExpectMessage(program, "SMTP name must not be empty if SMTP password is specified", MB_ICONERROR);
+  program.SetText(IDC_SMTP_SERVER, "<local>");
+  program.SelectPage(2);
+  EXPECT_TRUE(program.NoMessageBox());
+}
+
+TEST_F(ConfigValidationTest, EmptyServerIsRefusedOnThePage) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_SERVER, "");
+  program.SelectPage(0);
+  ExpectMessage(program, "SMTP server must not be empty", MB_ICONERROR);
+}
+
+TEST_F(ConfigApplyTest, OkSavesEveryValueInItsStoredForm) {
+  ConfigProgram program;
+  program.SetText(IDC_NOTIFY_ADDRESS, "  new.admin@example.com\t");
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_SERVER, "smtp.example.net");
+  program.SetText(IDC_SMTP_PORT, " 587 ");
+  program.SetText(IDC_SMTP_ACCOUNT, "relay");
+  program.SetText(IDC_SMTP_PASSWORD, "pa55");
+  program.SelectPage(2);
+  program.SetCheck(IDC_SSL, true);
+  program.SelectPage(3);
+  program.SetCheck(IDC_GENERATE_LOG, true);
+  program.PressOk();
+  FinishApply(program);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+  EXPECT_EQ(Setting("SMTPServer"), "smtp.example.net");
+  EXPECT_EQ(Setting("SMTPUserName"), "relay");
+  EXPECT_EQ(Setting("SMTPPasswordEnc"), "70613535");
+  EXPECT_EQ(Setting("NotifyMeEMailAddress"), "new.admin@example.com");
+  EXPECT_EQ(Setting("CorviskPwd"), "gateway-secret");
+  EXPECT_EQ(Setting("DebugOutput"), "Y");
+  EXPECT_EQ(Setting("NTLMAuthentication"), "N");
+  EXPECT_EQ(Setting("UseSSL"), "Y");
+  EXPECT_EQ(Setting("SMTPPort"), "587");
+  EXPECT_EQ(Setting("SMTPTimeout"), "10");
+  EXPECT_FALSE(Setting("SMTPPassword"));
+}
+
+// Every created page gets the apply notification; the checks run once per
+// press, which the one "Failed to start" message per press shows.
+TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
+  RegisterHelperServer(L"QuendrySuppEmail", false);
+  ConfigProgram program;
+  for (int page = 1; page < 4; ++page) program.SelectPage(page);
+  program.SelectPage(0);
+  char folder[MAX_PATH] = "";
+  GetSystemDirectoryA(folder, MAX_PATH);
+  for (int press = 0; press < 2; ++press) {
+    program.PressApply();
+    const auto box = program.WaitForMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, std::string(folder) + "\\QuendrySuppEmail.exe");
+    EXPECT_EQ(box->text, kQuendrySuppEmailStartFailed);
+    EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    program.Answer(*box, IDOK);
+    FinishApply(program);
+    EXPECT_TRUE(program.NoMessageBox(1000));
+  }
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+}
+
+TEST_F(ConfigApplyTest, MissingSettingsKeyFailsEveryApplyAndIsNeverCreated) {
+  DeleteSettingsKey();
+  const std::string failure = "Failed to open registry key: " + SystemMessageText(ERROR_FILE_NOT_FOUND);
+  ConfigProgram program;
+  program.SetText(IDC_NOTIFY_ADDRESS, "fax.admin@example.com");
+  program.SetText(IDC_GATEWAY_PASSWORD, "pw");
+  for (int press = 0; press < 2; ++press) {
+    program.PressApply();
+    ExpectMessage(program, failure, MB_ICONERROR);
+  }
+  program.PressOk();
+  ExpectMessage(program, failure, MB_ICONERROR);
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+  EXPECT_FALSE(KeyExists(L"SOFTWARE\\Mervale\\CorviskFSP"));
+}
+
+TEST_F(ConfigApplyTest, UseOnlyUncheckedAsksAtEveryPressAndCancelKeepsTheSheet) {
+  ConfigProgram program;
+  program.SelectPage(3);
+  program.SetCheck(IDC_USE_ONLY, false);
+  const std::string question =
+      "Are you sure you do not want to enable CorviskFSP as your only FAX device for send operations? If you press "
+      "OK, you will need to enable it manually";
+  program.SetCheck(IDC_GENERATE_LOG, true);
+  program.PressOk();
+  ExpectMessage(program, question, MB_ICONQUESTION, IDCANCEL);
+  EXPECT_TRUE(program.NoMessageBox(1000));
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+  EXPECT_EQ(Setting("DebugOutput"), "Y");
+  program.PressApply();
+  ExpectMessage(program, question, MB_ICONQUESTION, IDOK);
+  FinishApply(program);
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+}
+
+TEST_F(ConfigApplyTest, EmptyServerAtApplyStartsDiscovery) {
+  WriteSetting("SMTPServer", "");
+  ConfigProgram program;
+  program.PressApply();
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, "SMTP server discovery is not available in this build");
+  program.Answer(*box, IDOK);
+  EXPECT_EQ(Setting("SMTPServer"), "");
+}
+
+}  // namespace
+}  // namespace corvisk::test

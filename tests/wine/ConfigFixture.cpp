@@ -1,0 +1,74 @@
+#include "ConfigFixture.h"
+
+#include <objbase.h>
+
+#include <vector>
+
+#include "ChildProcess.h"
+#include "RegistrationSupport.h"
+#include "SettingsKey.h"
+#include "win32/Handles.h"
+
+namespace corvisk::test {
+
+void ConfigProgramTest::SetUp() {
+  DeleteSettingsKey();
+  WriteSetting("NotifyMeEMailAddress", "fax.admin@example.com");
+  WriteSetting("CorviskPwd", "gateway-secret");
+  WriteSetting("SMTPServer", "mail.example.com");
+  fax_service::Restore();
+  RegisterProviderKey();
+  RegisterHelperServer(L"QuendrySuppEmail", true);
+  RegisterHelperServer(L"QuendrySuppDetails", true);
+}
+
+void ConfigProgramTest::TearDown() {
+  DeleteSettingsKey();
+  fax_service::Restore();
+  RemoveRegistration();
+  RegisterHelperServer(L"QuendrySuppEmail", true);
+  RegisterHelperServer(L"QuendrySuppDetails", true);
+}
+
+std::optional<std::string> ConfigProgramTest::Setting(const char* name) {
+  char value[512] = "";
+  DWORD size = sizeof value;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::string(value);
+}
+
+void ConfigProgramTest::RegisterProviderKey() {
+  unique_hkey key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFaxProviderKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+}
+
+void ConfigProgramTest::RegisterHelperServer(const wchar_t* name, bool registered) {
+  const std::wstring line =
+      L"\"" + ProgramFolder() + name + L".exe\" " + (registered ? L"-RegServer" : L"-UnregServer");
+  ASSERT_EQ(RunWithoutOutput(line), 0u) << "helper server registration";
+}
+
+bool ConfigProgramTest::ProgIdResolves(const wchar_t* progId) {
+  CLSID clsid;
+  return SUCCEEDED(CLSIDFromProgID(progId, &clsid));
+}
+
+void ConfigProgramTest::FinishApply(ConfigProgram& program) {
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, "Fax server device adjustment is not available in this build");
+  program.Answer(*box, IDOK);
+}
+
+void ConfigProgramTest::ExpectMessage(ConfigProgram& program, const std::string& text, UINT icon, int button) {
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box) << "no message box; expected: " << text;
+  EXPECT_EQ(box->caption, kMessageCaption);
+  EXPECT_EQ(box->text, text);
+  EXPECT_EQ(box->style & MB_ICONMASK, icon) << box->text;
+  program.Answer(*box, button);
+}
+
+}  // namespace corvisk::test

@@ -1,0 +1,36 @@
+#pragma once
+// The state every configuration program test starts from and leaves behind
+// in the shared prefix: a complete settings key, the "Fax" stand-in service
+// stopped and on demand, the provider registered with the fax service, the
+// helper servers registered where they were built.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "ConfigProgram.h"
+#include "config/Resource.h"
+
+namespace corvisk::test {
+
+class ConfigProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A value of the settings key; nothing when it is missing.
+  static std::optional<std::string> Setting(const char* name);
+  // Registers the provider with the fax service as self-registration would.
+  static void RegisterProviderKey();
+  // Runs a helper server with -RegServer or -UnregServer from the build.
+  static void RegisterHelperServer(const wchar_t* name, bool registered);
+  static bool ProgIdResolves(const wchar_t* progId);
+
+  // Answers what the end of an apply run shows while the fax server
+  // integration is not built in.
+  static void FinishApply(ConfigProgram& program);
+  // The next message box must carry this text; it is answered with button.
+  static void ExpectMessage(ConfigProgram& program, const std::string& text, UINT icon, int button = IDOK);
+};
+
+}  // namespace corvisk::test
