@@ -9,10 +9,10 @@
 #include <shlwapi.h>
 
 #include <cwchar>
-#include <iterator>
 
 #include "common/Product.h"
 #include "common/TextFormat.h"
+#include "faxsetup/FaxServiceSetup.h"
 #include "installer/CustomAction.h"
 #include "provider/Diagnostics.h"
 #include "win32/ExceptionBoundary.h"
@@ -23,9 +23,6 @@ using namespace corvisk;
 
 namespace {
 
-constexpr wchar_t kDeviceProvider[] = L"CorviskFSP";
-constexpr wchar_t kFriendlyName[] = L"Corvisk FSP";
-constexpr wchar_t kTelephonyProvider[] = L"";
 constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\CorviskFSP";
 constexpr wchar_t kFaxProviderKey[] = L"SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
 constexpr wchar_t kControlPanelKey[] =
@@ -35,41 +32,11 @@ constexpr wchar_t kAppletValue[] = L"%SystemRoot%\\system32\\" CORVISK_APPLET_FI
 constexpr DWORD kAppletCategory = 2;
 constexpr DWORD kEventTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
-using FaxRegisterServiceProviderFn = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR);
 using FaxUnregisterServiceProviderFn = BOOL(WINAPI*)(LPCWSTR);
-
-// The fax service's client library. Bound at run time rather than imported,
-// so that the DLL loads, and registration fails cleanly, where the fax
-// service is not installed. Loaded from the system folder only: registration
-// runs elevated and must not pick up a winfax.dll from the current folder.
-// Returns the error, ERROR_SUCCESS when loaded.
-DWORD LoadWinFax(unique_hmodule& winfax) {
-  constexpr wchar_t kFileName[] = L"\\winfax.dll";
-  wchar_t path[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0) return GetLastError();
-  if (length + std::size(kFileName) > MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-  lstrcatW(path, kFileName);
-  winfax.reset(LoadLibraryW(path));
-  return winfax ? ERROR_SUCCESS : GetLastError();
-}
-
-template <typename Fn>
-Fn FindWinFaxFunction(const unique_hmodule& winfax, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(winfax.get(), name)));
-}
 
 // Tells the fax service about the provider; returns the error, which is also
 // the reason when winfax.dll or the function is missing.
-DWORD RegisterWithFaxService(const wchar_t* imagePath) {
-  unique_hmodule winfax;
-  const DWORD loadError = LoadWinFax(winfax);
-  if (loadError != ERROR_SUCCESS) return loadError;
-  const auto registerProvider = FindWinFaxFunction<FaxRegisterServiceProviderFn>(winfax, "FaxRegisterServiceProviderW");
-  if (!registerProvider) return GetLastError();
-  if (!registerProvider(kDeviceProvider, kFriendlyName, imagePath, kTelephonyProvider)) return GetLastError();
-  return ERROR_SUCCESS;
-}
+DWORD RegisterWithFaxService(const wchar_t* imagePath) { return RegisterProviderWithFaxService(imagePath).error; }
 
 // Writes the text DescribeError gives for code, between a prefix and a suffix.
 void TraceError(DWORD code, const char* what, const char* prefix, const char* suffix) {
@@ -103,23 +70,21 @@ DWORD DeleteKeyTwice(const wchar_t* path) {
 // registered when it next starts. Does not wait for it to stop. True when it
 // was stopped or was not running.
 bool StopFaxService() {
-  const unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!manager) {
-    OutputDebugStringA("StopFaxService() - Failed to open service control manager\r\n");
-    return false;
+  const FaxServiceStopResult result = RequestFaxServiceStop();
+  switch (result.outcome) {
+    case FaxServiceStop::Requested:
+      return true;
+    case FaxServiceStop::ManagerNotOpened:
+      OutputDebugStringA("StopFaxService() - Failed to open service control manager\r\n");
+      return false;
+    case FaxServiceStop::ServiceNotOpened:
+      OutputDebugStringA("StopFaxService() - Failed to open Fax service\r\n");
+      return false;
+    default:
+      OutputDebugStringA("StopFaxService() - Failed to stop Fax service: ");
+      OutputDebugStringA(FormatText(" err=0X%x\r\n", static_cast<unsigned>(result.error)).c_str());
+      return false;
   }
-  const unique_schandle service(OpenServiceA(manager.get(), "Fax", SERVICE_STOP));
-  if (!service) {
-    OutputDebugStringA("StopFaxService() - Failed to open Fax service\r\n");
-    return false;
-  }
-  SERVICE_STATUS status{};
-  if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) return true;
-  const DWORD error = GetLastError();
-  if (error == ERROR_SERVICE_NOT_ACTIVE) return true;
-  OutputDebugStringA("StopFaxService() - Failed to stop Fax service: ");
-  OutputDebugStringA(FormatText(" err=0X%x\r\n", static_cast<unsigned>(error)).c_str());
-  return false;
 }
 
 // The full path of this DLL; its failure as an HRESULT. A path that does not
@@ -201,7 +166,7 @@ void UnregisterWithFaxService() {
     OutputDebugStringA("DllUnregisterServer(): failed to GetProcAddr(FaxUnregisterServiceProviderW)\r\n");
     return;
   }
-  if (unregisterProvider(kDeviceProvider)) {
+  if (unregisterProvider(kDeviceProviderName)) {
     StopFaxService();
     return;
   }
