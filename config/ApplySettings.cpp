@@ -10,21 +10,6 @@
 #include "settings/SettingsStore.h"
 
 namespace corvisk {
-namespace {
-
-// Shows the wait cursor for its lifetime.
-class WaitCursor {
- public:
-  WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-  ~WaitCursor() { SetCursor(previous_); }
-
- private:
-  HCURSOR previous_;
-};
-
-}  // namespace
 
 // The property sheet asks every created page to apply; only the first
 // notification after a press runs, the others get its result.

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <string>
 
+#include "config/FaxServerIntegration.h"
+#include "config/TestMailTransport.h"
+
 namespace corvisk {
 
 class CQuendryPropSheet;
@@ -56,6 +59,8 @@ class CConfigApp {
   BOOL SaveSettings();
   BOOL ConfirmNotOnlyDevice();
   void AdjustFaxServer();
+  FaxObjectModel FaxModel() const;
+  TestMailRequest ComposeTestMail(const std::string& address) const;
 
   // Read by the waiter thread.
   std::atomic<HWND> m_hMainWindow{nullptr};

@@ -20,12 +20,9 @@ void CMiscPage::OnInitDialog() {
 // the next visit and leaves the banner out of the next apply.
 void CMiscPage::OnSetActive() {
   if (m_bBannerLoaded) return;
-  const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-  if (m_pApp->ReadBanner(m_bLocalBanner)) {
-    m_bBannerLoaded = true;
-    UpdateData(false);
-  }
-  SetCursor(previous);
+  if (!m_pApp->ReadBanner(m_bLocalBanner)) return;
+  m_bBannerLoaded = true;
+  UpdateData(false);
 }
 
 void CMiscPage::OnCommand(WORD control, WORD code) {

@@ -1,28 +1,127 @@
-// Calls into SMTP discovery, the test-mail transports and the fax server
-// integration. Those routines are not built yet: until they are, each call
-// fails and says so, and nothing claims a success it did not have.
+// The application's calls into SMTP discovery, the test mail and the fax
+// server integration: what the user is asked and shown around them, the COM
+// apartment, and the sheet held still while a test mail is under way.
+#include <objbase.h>
+
 #include "config/ConfigApp.h"
+#include "config/FaxServerIntegration.h"
 #include "config/MessageBoxes.h"
 #include "config/Pages.h"
+#include "config/PropertySheet.h"
+#include "config/SmtpDiscovery.h"
+#include "config/TestMailTransport.h"
+#include "settings/Settings.h"
+#include "win32/WaitCursor.h"
 
 namespace corvisk {
 namespace {
 
-void ReportMissing(HWND owner, const char* what) {
-  ShowMessage(owner, std::string(what) + " is not available in this build", MB_ICONERROR);
-}
+// COM for one test mail; multithreaded where the platform's CDO wants it.
+class ComApartment {
+ public:
+  explicit ComApartment(BOOL multithreaded)
+      : initialised_(SUCCEEDED(multithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED) : CoInitialize(nullptr))) {
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (initialised_) CoUninitialize();
+  }
+
+ private:
+  bool initialised_;
+};
+
+// While a test mail blocks the user interface thread, window messages can
+// still be dispatched: the sheet must not close or apply under it.
+class SheetHeld {
+ public:
+  SheetHeld(CQuendryPropSheet& sheet, HWND page) : sheet_(sheet), page_(page) { Hold(true); }
+  SheetHeld(const SheetHeld&) = delete;
+  SheetHeld& operator=(const SheetHeld&) = delete;
+  ~SheetHeld() { Hold(false); }
+
+ private:
+  void Hold(bool held) {
+    sheet_.m_bBlockClose = held;
+    sheet_.EnableButton(IDOK, !held);
+    sheet_.EnableButton(IDCANCEL, !held);
+    EnableWindow(GetDlgItem(page_, IDC_TEST_MAIL), !held);
+  }
+
+  CQuendryPropSheet& sheet_;
+  HWND page_;
+};
 
 }  // namespace
 
-BOOL CConfigApp::DiscoverSmtpServer(std::string, std::string&) {
-  ReportMissing(MainWindow(), "SMTP server discovery");
-  return FALSE;
+BOOL CConfigApp::DiscoverSmtpServer(std::string notifyAddress, std::string& server) {
+  return corvisk::DiscoverSmtpServer(MainWindow(), std::move(notifyAddress), server);
 }
 
-void CConfigApp::SendTestMail() { ReportMissing(MainWindow(), "The test mail"); }
+TestMailRequest CConfigApp::ComposeTestMail(const std::string& address) const {
+  TestMailRequest request;
+  request.address = address;
+  request.server = m_pSmtpPage->m_strServer;
+  request.account = m_pSmtpPage->m_strAccount;
+  request.password = m_pSmtpPage->m_strPassword;
+  request.port = m_pSmtpPage->m_nPort;
+  request.timeoutSeconds = m_pSmtpPage->m_nTimeout;
+  request.ntlm = m_pSmtpAdvPage->m_bNtlm != FALSE;
+  request.ssl = m_pSmtpAdvPage->m_bSsl == 1;
+  return request;
+}
 
-BOOL CConfigApp::ReadBanner(BOOL&) { return FALSE; }
+void CConfigApp::SendTestMail() {
+  if (m_pSmtpAdvPage->Window()) m_pSmtpAdvPage->UpdateData(true);
+  const std::string address = TrimBlanks(m_pMainPage->m_strNotifyAddress);
+  if (address.empty()) {
+    ShowMessage(MainWindow(), IDS_NOTIFY_EMPTY, MB_ICONERROR);
+    return;
+  }
+  const std::string question = LoadText(IDS_TEST_MAIL_CONFIRM) + "\r\n" + LoadText(IDS_TEST_MAIL_PROCEED);
+  if (ShowMessage(MainWindow(), question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+  const TestMailRequest request = ComposeTestMail(address);
+  // Under WOW64 the provider sends through QuendrySuppEmail too.
+  const TestMailTransport transport = m_bWow64 || request.ntlm ? TestMailTransport::SuppEmail : TestMailTransport::Cdo;
+  std::string errorText;
+  HRESULT result = S_OK;
+  {
+    const ComApartment apartment(m_bNT6);
+    const SheetHeld held(*m_pSheet, m_pSmtpPage->Window());
+    const WaitCursor wait;
+    result = SubmitTestMail(request, transport, errorText);
+  }
+  if (FAILED(result))
+    ShowMessage(MainWindow(), errorText, MB_ICONERROR);
+  else
+    ShowMessage(MainWindow(), "Test email has been sent successfully to " + address, MB_OK);
+}
 
-void CConfigApp::AdjustFaxServer() { ReportMissing(MainWindow(), "Fax server device adjustment"); }
+BOOL CConfigApp::ReadBanner(BOOL& banner) {
+  std::string errorText;
+  const WaitCursor wait;
+  return AccessBanner(FaxModel(), TRUE, banner, errorText);
+}
+
+// Failures are shown and the apply still succeeds: the settings are saved.
+void CConfigApp::AdjustFaxServer() {
+  std::string errorText;
+  BOOL done = FALSE;
+  {
+    const WaitCursor wait;
+    done = EnableProviderDevice(FaxModel(), m_pMiscPage->m_bUseOnly, FALSE, errorText);
+  }
+  if (!done) ShowMessage(MainWindow(), errorText, MB_ICONERROR);
+  if (!m_pMiscPage->m_bBannerLoaded) return;
+  BOOL banner = m_pMiscPage->m_bLocalBanner;
+  {
+    const WaitCursor wait;
+    done = AccessBanner(FaxModel(), FALSE, banner, errorText);
+  }
+  if (!done) ShowMessage(MainWindow(), errorText, MB_ICONERROR);
+}
+
+FaxObjectModel CConfigApp::FaxModel() const { return m_bLegacyFax ? FaxObjectModel::Legacy : FaxObjectModel::Extended; }
 
 }  // namespace corvisk

@@ -195,15 +195,27 @@ TEST_F(ConfigApplyTest, UseOnlyUncheckedAsksAtEveryPressAndCancelKeepsTheSheet) 
   EXPECT_TRUE(IsWindow(program.Sheet()));
 }
 
+// A server field left empty (the registry held an empty value and the page
+// was never shown) is filled by discovery; here the address has no domain,
+// so discovery fails, says so, and the apply ends before the save.
 TEST_F(ConfigApplyTest, EmptyServerAtApplyStartsDiscovery) {
   WriteSetting("SMTPServer", "");
+  WriteSetting("NotifyMeEMailAddress", "no-domain");
   ConfigProgram program;
   program.PressApply();
-  const auto box = program.WaitForMessageBox();
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box->text, "SMTP server discovery is not available in this build");
-  program.Answer(*box, IDOK);
-  EXPECT_EQ(Setting("SMTPServer"), "");
+  ExpectMessage(program, "Invalid notify e-mail address", MB_ICONERROR);
+  EXPECT_TRUE(program.NoMessageBox(1000));
+  EXPECT_FALSE(Setting("SMTPPort"));
+}
+
+TEST_F(ConfigApplyTest, DiscoveryFillsTheEmptyServerWithTheWebmailHost) {
+  WriteSetting("SMTPServer", "");
+  WriteSetting("NotifyMeEMailAddress", "someone@GMAIL.com");
+  ConfigProgram program;
+  program.PressOk();
+  FinishApply(program);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+  EXPECT_EQ(Setting("SMTPServer"), "smtp.gmail.com");
 }
 
 }  // namespace

@@ -26,8 +26,7 @@ class ConfigProgramTest : public ::testing::Test {
   static void RegisterHelperServer(const wchar_t* name, bool registered);
   static bool ProgIdResolves(const wchar_t* progId);
 
-  // Answers what the end of an apply run shows while the fax server
-  // integration is not built in.
+  // The end of an apply run that went well shows nothing more.
   static void FinishApply(ConfigProgram& program);
   // The next message box must carry this text; it is answered with button.
   static void ExpectMessage(ConfigProgram& program, const std::string& text, UINT icon, int button = IDOK);

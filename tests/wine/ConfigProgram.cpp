@@ -40,6 +40,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   if ((query.processId && processId != query.processId) || !IsDialog(window)) return TRUE;
+  // A message box has its text in a static control; the closing sheet of an
+  // ending process has none.
+  if (!query.title && !GetDlgItem(window, kMessageTextId)) return TRUE;
   const std::string title = WindowText(window);
   const bool match = query.title ? title == query.title : title != kSheetTitle;
   if (!match) return TRUE;
