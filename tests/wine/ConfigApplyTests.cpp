@@ -173,7 +173,7 @@ TEST_F(ConfigApplyTest, MissingSettingsKeyFailsEveryApplyAndIsNeverCreated) {
   program.PressOk();
   ExpectMessage(program, failure, MB_ICONERROR);
   EXPECT_TRUE(IsWindow(program.Sheet()));
-  EXPECT_FALSE(KeyExists(L"SOFTWARE\\Mervale\\CorviskFSP"));
+  EXPECT_FALSE(KeyExists(MachineKey{L"SOFTWARE\\Mervale\\CorviskFSP", 0}));
 }
 
 TEST_F(ConfigApplyTest, UseOnlyUncheckedAsksAtEveryPressAndCancelKeepsTheSheet) {

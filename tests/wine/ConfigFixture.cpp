@@ -40,7 +40,8 @@ std::optional<std::string> ConfigProgramTest::Setting(const char* name) {
 
 void ConfigProgramTest::RegisterProviderKey() {
   unique_hkey key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFaxProviderKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFaxProviderKey.path, 0, nullptr, 0, KEY_WRITE | kFaxProviderKey.view,
+                            nullptr, key.put(), nullptr),
             ERROR_SUCCESS);
 }
 
