@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "AppletSupport.h"
+#include "ChildProcess.h"
+#include "HiddenFile.h"
 #include "SettingsKey.h"
 #include "win32/Handles.h"
 
@@ -22,6 +26,7 @@ using CPlAppletFn = LONG(APIENTRY*)(HWND, UINT, LPARAM, LPARAM);
 constexpr DWORD kStartWaitMs = 10000;
 // Long enough for a program that was wrongly started to have recorded itself.
 constexpr DWORD kNoStartWaitMs = 1500;
+
 
 class AppletTest : public ::testing::Test {
  protected:
@@ -45,6 +50,11 @@ class AppletTest : public ::testing::Test {
 
   LONG Send(UINT message, LPARAM param1 = 0, LPARAM param2 = 0) { return applet_(nullptr, message, param1, param2); }
 
+  // The real configuration program is built beside this test, where the
+  // platform looks first for a bare program name: moved aside, so that only
+  // the stand-in can start and no real sheet is left running to hold the
+  // single-instance event for later tests.
+  HiddenFile realProgram_{ProgramFolder() + L"CorviskFSPConfig.exe"};
   unique_hmodule module_;
   CPlAppletFn applet_ = nullptr;
   StandInConfigProgram program_;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "HiddenFile.h"
 #include "ConfigFixture.h"
 #include "RegistrationSupport.h"
 #include "SettingsKey.h"
@@ -22,6 +23,12 @@ std::string SystemFolder() {
   char folder[MAX_PATH] = "";
   GetSystemDirectoryA(folder, MAX_PATH);
   return folder;
+}
+
+std::wstring InstalledServer(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = L"";
+  GetSystemDirectoryW(folder, MAX_PATH);
+  return std::wstring(folder) + L"\\" + name + L".exe";
 }
 
 TEST_F(ConfigEnvironmentTest, DisabledFaxServiceEndsTheApplyBeforeAnythingIsWritten) {
@@ -64,8 +71,11 @@ TEST_F(ConfigEnvironmentTest, MissingFaxServiceFrom51OffersAddRemovePrograms) {
   EXPECT_FALSE(Setting("SMTPPort"));
 }
 
+// The test prefix installs the helper servers into the system folder: each
+// test of a missing server hides its copy there.
 TEST_F(ConfigEnvironmentTest, MissingHelperServerIsReportedWithItsPathAndTheApplyGoesOn) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
+  const HiddenFile installed(InstalledServer(L"QuendrySuppEmail"));
   ConfigProgram program;
   program.PressOk();
   const auto box = program.WaitForMessageBox();
@@ -102,6 +112,7 @@ TEST_F(ConfigEnvironmentTest, WorkstationNeverChecksQuendrySuppDetails) {
 
 TEST_F(ConfigEnvironmentTest, ServerEditionChecksQuendrySuppDetails) {
   RegisterHelperServer(L"QuendrySuppDetails", false);
+  const HiddenFile installed(InstalledServer(L"QuendrySuppDetails"));
   ConfigProgram program({"5.2-server"});
   program.PressOk();
   const auto box = program.WaitForMessageBox();
