@@ -47,7 +47,8 @@ Behaviours, one per flag, for the failures a client must survive:
 default); larger ones get "552".
 
 The bound port goes to --port-file (written once the server listens), so
---port 0 picks a free one.
+--port 0 picks a free one; with --below N, a free one under N (the
+configuration program takes ports up to 9999 only).
 """
 
 import argparse
@@ -56,6 +57,7 @@ import email
 import email.header
 import email.policy
 import os
+import random
 import signal
 import sys
 import time
@@ -67,6 +69,7 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--below", type=int, default=0, help="with --port 0: a free port under this one")
     parser.add_argument("--port-file", help="file that receives the bound port number")
     parser.add_argument("--mailbox", help="folder for received messages (required unless --silent)")
     parser.add_argument("--accept-login", metavar="USER:PASSWORD")
@@ -234,12 +237,28 @@ async def hold_silently(reader, writer):
     writer.close()
 
 
+async def listen(arguments, port):
+    if arguments.silent:
+        return await asyncio.start_server(hold_silently, arguments.host, port)
+    return await asyncio.get_running_loop().create_server(smtp_factory(arguments), arguments.host, port)
+
+
+async def listen_on_a_free_port(arguments):
+    if arguments.port or not arguments.below:
+        return await listen(arguments, arguments.port)
+    candidates = list(range(2000, arguments.below))
+    random.shuffle(candidates)
+    for port in candidates:
+        try:
+            return await listen(arguments, port)
+        except OSError:
+            continue
+    raise OSError(f"no free port under {arguments.below}")
+
+
 async def serve(arguments):
     loop = asyncio.get_running_loop()
-    if arguments.silent:
-        server = await asyncio.start_server(hold_silently, arguments.host, arguments.port)
-    else:
-        server = await loop.create_server(smtp_factory(arguments), arguments.host, arguments.port)
+    server = await listen_on_a_free_port(arguments)
     port = server.sockets[0].getsockname()[1]
     if arguments.port_file:
         write_atomically(arguments.port_file, b"%d\n" % port)

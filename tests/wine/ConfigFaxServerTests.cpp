@@ -1,5 +1,5 @@
-// What an apply run and the Miscellaneous page do to the fax server, and the
-// test mail started from the Mail Server page, against the stand-ins.
+// What an apply run and the Miscellaneous page do to the fax server, against
+// the stand-ins.
 #include <string>
 
 #include "ConfigFixture.h"
@@ -89,33 +89,6 @@ TEST_F(ConfigFaxServerTest, LegacyPlatformUsesThePortsOfTheOldFaxServer) {
   EXPECT_EQ(program.WaitForExit(), 0u);
   EXPECT_EQ(PortNumber(1, L"Send"), 0u);
   EXPECT_EQ(PortNumber(2, L"Send"), 1u);
-}
-
-TEST_F(ConfigFaxServerTest, TestMailAsksFirstAndCancelSendsNothing) {
-  WriteSetting("SMTPServer", "<local>");
-  ConfigProgram program;
-  program.SelectPage(1);
-  program.Click(IDC_TEST_MAIL);
-  ExpectMessage(program,
-                "Test email will be sent to your notification email address using the specified mail server.\r\nPlease "
-                "press OK to proceed, Cancel to quit.",
-                MB_ICONQUESTION, IDCANCEL);
-  EXPECT_TRUE(program.NoMessageBox(1000));
-  EXPECT_TRUE(program.Enabled(IDOK));
-}
-
-TEST_F(ConfigFaxServerTest, TestMailThroughLocalPickupReportsSuccessAndFreesTheSheet) {
-  WriteSetting("SMTPServer", "<local>");
-  ConfigProgram program;
-  program.SelectPage(1);
-  program.Click(IDC_TEST_MAIL);
-  const auto question = program.WaitForMessageBox();
-  ASSERT_TRUE(question);
-  program.Answer(*question, IDOK);
-  ExpectMessage(program, "Test email has been sent successfully to fax.admin@example.com", 0);
-  EXPECT_TRUE(program.Enabled(IDOK));
-  EXPECT_TRUE(program.Enabled(IDCANCEL));
-  EXPECT_NE(IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_TEST_MAIL)), FALSE);
 }
 
 }  // namespace

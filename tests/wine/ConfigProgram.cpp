@@ -192,6 +192,20 @@ void ConfigProgram::Click(int control) {
   PostMessageA(page, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, control)));
 }
 
+void ConfigProgram::ClickWithMouse(int control) const {
+  HWND button = GetDlgItem(sheet_, control);
+  if (!button) button = GetDlgItem(CurrentPage(), control);
+  ASSERT_NE(button, nullptr) << "no control " << control;
+  RECT frame{};
+  GetWindowRect(button, &frame);
+  SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
+  INPUT clicks[2]{};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+}
+
 void ConfigProgram::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
   PostMessageA(sheet_, message, wParam, lParam);
 }

@@ -50,6 +50,9 @@ class ConfigProgram {
   void PressApply();
   void PressCancel();
   void Click(int control);
+  // Clicks a button of the sheet or of its current page with the mouse, as
+  // a user does: a disabled button takes no click.
+  void ClickWithMouse(int control) const;
 
   // The next message box of the program, shown within the wait; its style
   // comes from the program's own call.

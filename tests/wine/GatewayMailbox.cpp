@@ -14,10 +14,7 @@ namespace {
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // The fixture's folder as a Windows path.
-std::wstring GatewayFolder() {
-  const char* folder = std::getenv("CORVISK_SMTP_GATEWAY");
-  return WinePath(folder ? folder : "/nonexistent-smtp-gateway") + L"\\";
-}
+std::wstring GatewayFolder() { return WinePath(CORVISK_SMTP_GATEWAY_FOLDER) + L"\\"; }
 
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
   std::vector<std::wstring> names;

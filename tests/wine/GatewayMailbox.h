@@ -1,7 +1,7 @@
 #pragma once
 // The gateway mail servers that tests/smtp/gateway-fixture runs on the Linux
 // side, as Windows tests see them: their ports, and the messages they stored.
-// The fixture's folder comes from CORVISK_SMTP_GATEWAY (a Linux path, seen
+// The fixture's folder is the build tree's smtp-gateway (a Linux path, seen
 // through Wine's Z: drive).
 #include <optional>
 #include <string>
