@@ -31,7 +31,9 @@ Behaviours, one per flag, for the failures a client must survive:
                                  the address
   --drop-in-data                 the connection is closed after the first
                                  line of message data
-  --silent                       connections are accepted and never answered
+  --silent                       connections are accepted and never answered;
+                                 with --connection-log FILE, each one adds a
+                                 line to FILE as it is accepted
   --faults-by-number             the fax number, the recipient's local part,
                                  picks a fault for its own message, so that
                                  one server serves many jobs at once:
@@ -78,6 +80,7 @@ def parse_arguments(argv):
     parser.add_argument("--reject-local-part", action="append", default=[], metavar="NAME")
     parser.add_argument("--drop-in-data", action="store_true")
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--connection-log", help="with --silent: a line for each accepted connection")
     parser.add_argument("--size-limit", type=int, default=33554432, metavar="BYTES")
     parser.add_argument("--faults-by-number", action="store_true")
     parser.add_argument("--slow-delay", type=float, default=0.5, metavar="SECONDS")
@@ -232,14 +235,19 @@ def smtp_factory(arguments):
     return lambda: GatewaySMTP(handler, data_fault=data_fault, **options)
 
 
-async def hold_silently(reader, writer):
-    await reader.read()
-    writer.close()
+def silent_holder(connection_log):
+    async def hold_silently(reader, writer):
+        if connection_log:
+            with open(connection_log, "a") as log:
+                log.write("connected\n")
+        await reader.read()
+        writer.close()
+    return hold_silently
 
 
 async def listen(arguments, port):
     if arguments.silent:
-        return await asyncio.start_server(hold_silently, arguments.host, port)
+        return await asyncio.start_server(silent_holder(arguments.connection_log), arguments.host, port)
     return await asyncio.get_running_loop().create_server(smtp_factory(arguments), arguments.host, port)
 
 

@@ -144,13 +144,11 @@ TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   ConfigProgram program;
   for (int page = 1; page < 4; ++page) program.SelectPage(page);
   program.SelectPage(0);
-  char folder[MAX_PATH] = "";
-  GetSystemDirectoryA(folder, MAX_PATH);
   for (int press = 0; press < 2; ++press) {
     program.PressApply();
     const auto box = program.WaitForMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, std::string(folder) + "\\QuendrySuppEmail.exe");
+    EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppEmail.exe");
     EXPECT_EQ(box->text, kQuendrySuppEmailStartFailed);
     EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
     program.Answer(*box, IDOK);

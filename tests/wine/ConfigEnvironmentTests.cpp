@@ -19,12 +19,6 @@ constexpr char kServiceAccountNotice[] =
     "different to the default NotifyMe email address, configure the service to run as a principal that has rights "
     "to access Fax Service, e.g. Administrator";
 
-std::string SystemFolder() {
-  char folder[MAX_PATH] = "";
-  GetSystemDirectoryA(folder, MAX_PATH);
-  return folder;
-}
-
 std::wstring InstalledServer(const wchar_t* name) {
   wchar_t folder[MAX_PATH] = L"";
   GetSystemDirectoryW(folder, MAX_PATH);
@@ -80,7 +74,7 @@ TEST_F(ConfigEnvironmentTest, MissingHelperServerIsReportedWithItsPathAndTheAppl
   program.PressOk();
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->caption, SystemFolder() + "\\QuendrySuppEmail.exe");
+  EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppEmail.exe");
   program.Answer(*box, IDOK);
   FinishApply(program);
   EXPECT_EQ(program.WaitForExit(), 0u);
@@ -89,7 +83,7 @@ TEST_F(ConfigEnvironmentTest, MissingHelperServerIsReportedWithItsPathAndTheAppl
 
 TEST_F(ConfigEnvironmentTest, HelperServerInTheSystemFolderIsRegistered) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
-  const std::string installed = SystemFolder() + "\\QuendrySuppEmail.exe";
+  const std::string installed = ProgramSystemFolder() + "\\QuendrySuppEmail.exe";
   const std::wstring built = ProgramFolder() + L"QuendrySuppEmail.exe";
   ASSERT_TRUE(CopyFileW(built.c_str(), std::wstring(installed.begin(), installed.end()).c_str(), FALSE));
   ConfigProgram program;
@@ -117,7 +111,7 @@ TEST_F(ConfigEnvironmentTest, ServerEditionChecksQuendrySuppDetails) {
   program.PressOk();
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->caption, SystemFolder() + "\\QuendrySuppDetails.exe");
+  EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppDetails.exe");
   EXPECT_EQ(box->text,
             "Failed to start QuendrySuppDetails -RegServer.\r\nPlease start command prompt as Administrator, navigate "
             "to Windows System directory and run\r\nQuendrySuppDetails.exe -RegServer\r\nto register this service");
@@ -144,7 +138,7 @@ TEST_F(ConfigEnvironmentTest, UnregisteredProviderIsRegisteredOnceAndTheServiceS
   EXPECT_TRUE(fax_service::WaitForState(SERVICE_STOPPED));
   const auto image = ReadText(kFaxProviderKey, L"ImageName");
   ASSERT_TRUE(image);
-  const std::string expected = SystemFolder() + "\\CorviskFSP.dll";
+  const std::string expected = ProgramSystemFolder() + "\\CorviskFSP.dll";
   EXPECT_EQ(image->text, std::wstring(expected.begin(), expected.end()));
   EXPECT_EQ(ReadText(kFaxProviderKey, L"FriendlyName")->text, L"Corvisk FSP");
   // Tried once per program run: the second press neither registers nor tells.

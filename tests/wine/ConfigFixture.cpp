@@ -56,6 +56,20 @@ bool ConfigProgramTest::ProgIdResolves(const wchar_t* progId) {
   return SUCCEEDED(CLSIDFromProgID(progId, &clsid));
 }
 
+bool ConfigProgramTest::RunsUnderWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string ConfigProgramTest::ProgramSystemFolder() {
+  char folder[MAX_PATH] = "";
+  if (RunsUnderWow64())
+    GetSystemWow64DirectoryA(folder, MAX_PATH);
+  else
+    GetSystemDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+
 void ConfigProgramTest::FinishApply(ConfigProgram& program) {
   const auto box = program.WaitForMessageBox(1500);
   EXPECT_FALSE(box) << "unexpected message: [" << box->caption << "] " << box->text;

@@ -25,6 +25,12 @@ class ConfigProgramTest : public ::testing::Test {
   // Runs a helper server with -RegServer or -UnregServer from the build.
   static void RegisterHelperServer(const wchar_t* name, bool registered);
   static bool ProgIdResolves(const wchar_t* progId);
+  // True when the program, like this test, runs under WOW64: the x86 tree's
+  // programs do on 64-bit Wine.
+  static bool RunsUnderWow64();
+  // The system folder the program looks in for its files: the 32-bit one
+  // under WOW64.
+  static std::string ProgramSystemFolder();
 
   // The end of an apply run that went well shows nothing more.
   static void FinishApply(ConfigProgram& program);

@@ -123,6 +123,11 @@ std::vector<ReceivedMessage> GatewayServer::Received() const {
   return messages;
 }
 
+size_t GatewayServer::Connections() const {
+  const std::string log = ReadWholeFile(GatewayFolder() + Widen(name_) + L".connections");
+  return static_cast<size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
 // Binds a free port and closes it again; nothing takes it over that quickly.
 long UnusedPort() {
   WSADATA data;

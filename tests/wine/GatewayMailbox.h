@@ -35,6 +35,8 @@ class GatewayServer {
   long Port() const;
   void ClearMailbox() const;
   std::vector<ReceivedMessage> Received() const;
+  // How many connections the "silent" server has accepted so far.
+  size_t Connections() const;
 
  private:
   std::wstring MailboxFolder() const;
