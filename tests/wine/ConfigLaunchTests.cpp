@@ -92,8 +92,11 @@ TEST_F(ConfigLaunchTest, HomePageOpensTheVendorsAddressInTheBrowser) {
 
 TEST_F(ConfigLaunchTest, ViewLogFileOpensTheProvidersLogInNotepad) {
   const std::string log = JobLogPath();
-  const bool created = CreateFileA(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr) != INVALID_HANDLE_VALUE;
+  // An empty log of the test's own where the provider has written none;
+  // closed at once, so that Notepad can read it and the test delete it.
+  const bool created = unique_hfile(CreateFileA(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr))
+                           .get() != INVALID_HANDLE_VALUE;
   ConfigProgram program;
   program.SelectPage(kMiscellaneousPage);
   program.Click(IDC_VIEW_LOG);
