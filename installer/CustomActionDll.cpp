@@ -53,8 +53,9 @@ extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
 // Written here rather than through the Registry table: the installer writes
 // a Registry row again at every repair, from properties no longer given.
 extern "C" UINT WINAPI WriteSilentSettings(MSIHANDLE install) {
-  return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE},
-                                    [&] { return corvisk::WriteSilentSettings(ReadProperty(install, L"CustomActionData")); });
+  return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
+    return corvisk::WriteSilentSettings(ReadProperty(install, L"CustomActionData"));
+  });
 }
 
 extern "C" UINT WINAPI RemoveSettingsKey(MSIHANDLE /*install*/) { return corvisk::RemoveSettingsKey(); }

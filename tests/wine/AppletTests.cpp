@@ -33,7 +33,6 @@ constexpr char kAppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ap
 // What the installer's action gives the settings key.
 constexpr char kSettingsKeyAccess[] = "D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KR;;;NS)";
 
-
 class AppletTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -236,7 +235,8 @@ unique_handle FilteredAdministratorToken() {
 // under Wine) and returns its exit code.
 DWORD RunHostWithToken(HANDLE token, const char* mode, const std::string& folder) {
   const std::wstring programFolder = ProgramFolder();
-  std::string commandLine = "\"" + std::string(programFolder.begin(), programFolder.end()) + "applet_host.exe\" " + mode;
+  std::string commandLine =
+      "\"" + std::string(programFolder.begin(), programFolder.end()) + "applet_host.exe\" " + mode;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -260,8 +260,8 @@ TEST_F(AppletTest, FindsTheProgramThroughAppPathsWhenThePathIsRefused) {
   // The installer's own action secures the key.
   const unique_hmodule actions(LoadLibraryW((ProgramFolder() + L"CorviskFSP_CA.dll").c_str()));
   ASSERT_TRUE(actions);
-  const auto secure =
-      reinterpret_cast<SecureSettingsKeyFn>(reinterpret_cast<void*>(GetProcAddress(actions.get(), "SecureSettingsKey")));
+  const auto secure = reinterpret_cast<SecureSettingsKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(actions.get(), "SecureSettingsKey")));
   ASSERT_NE(secure, nullptr);
   ASSERT_EQ(secure(0), static_cast<UINT>(ERROR_SUCCESS));
   const AppPath appPath(program_.Folder() + "\\CorviskFSPConfig.exe");
