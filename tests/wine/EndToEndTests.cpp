@@ -315,6 +315,9 @@ const RefusedNumber kRefusedNumbers[] = {
     {"OnlySeparators", L"T ( , ) ", nullptr, "Fax number not sent because it is empty: \"\""},
 };
 
+// Test names stay the same from build to build.
+void PrintTo(const RefusedNumber& number, std::ostream* out) { *out << number.name; }
+
 class RefusedNumberTest : public EndToEndTest, public ::testing::WithParamInterface<RefusedNumber> {};
 
 TEST_P(RefusedNumberTest, FailsTheJobBeforeAnythingIsMadeOrSent) {
@@ -342,13 +345,16 @@ TEST_P(RefusedNumberTest, FailsTheJobBeforeAnythingIsMadeOrSent) {
 INSTANTIATE_TEST_SUITE_P(EndToEndTest, RefusedNumberTest, ::testing::ValuesIn(kRefusedNumbers),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Name, number.
-using KeptNumber = std::pair<const char*, const char*>;
+struct KeptNumber {
+  const char* name;
+  const char* number;
+};
+void PrintTo(const KeptNumber& number, std::ostream* out) { *out << number.name; }
 
 class KeptNumberTest : public EndToEndTest, public ::testing::WithParamInterface<KeptNumber> {};
 
 TEST_P(KeptNumberTest, GoesToExactlyOneRecipient) {
-  const std::string number = GetParam().second;
+  const std::string number = GetParam().number;
   EXPECT_EQ(Send(std::wstring(number.begin(), number.end()).c_str()).statusId, FS_COMPLETED);
   const auto message = FindBySubject(GatewayServer("open"), number);
   ASSERT_TRUE(message);
@@ -361,6 +367,6 @@ INSTANTIATE_TEST_SUITE_P(EndToEndTest, KeptNumberTest,
                          ::testing::Values(KeptNumber{"Rfc3192", "FAX=+61299995561/T33S=12"},
                                            KeptNumber{"LettersDotAndDash", "Sales.Desk-5562"},
                                            KeptNumber{"PlusDotDashAndEquals", "+61.2-9999=5563"}),
-                         [](const auto& info) { return std::string(info.param.first); });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
