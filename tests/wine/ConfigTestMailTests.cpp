@@ -102,7 +102,12 @@ TEST_F(ConfigTestMailTest, AddressListIsRefusedBeforeTheQuestion) {
   ConfigProgram program;
   program.SelectPage(kMailServerPage);
   program.Click(IDC_TEST_MAIL);
-  ExpectMessage(program, "Invalid notify e-mail address: it contains \";\"", MB_ICONERROR);
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  if (!ScreenshotFolder().empty()) TakePicture(box->window, L"test-mail-address-list.png");
+  EXPECT_EQ(box->text, "Invalid notify e-mail address: it contains \";\"");
+  EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  program.Answer(*box, IDOK);
   EXPECT_TRUE(SheetFree(program));
   EXPECT_TRUE(open_.Received().empty());
 }
