@@ -419,13 +419,5 @@ TEST_F(TiffRoutines, FailureOnALaterPageRemovesTheResult) {
   EXPECT_FALSE(ScratchFolder::Exists(result));
 }
 
-TEST_F(TiffRoutines, CopyWholeFileCopiesEveryByte) {
-  const Bytes content = Pattern(2 * ChunkWriter::kChunkSize + 3);
-  const std::string copy = scratch_.Path("copy.bin");
-  EXPECT_TRUE(CopyWholeFile(scratch_.Write("original.bin", content), copy));
-  EXPECT_EQ(ScratchFolder::Read(copy), content);
-  EXPECT_EQ(CopyWholeFile(scratch_.Path("missing.bin"), copy).fault, TiffFault::CannotOpen);
-}
-
 }  // namespace
 }  // namespace corvisk::testing
