@@ -105,7 +105,7 @@ TiffStatus PastEnd(uint64_t offset, uint64_t size, uint64_t fileSize) {
 
 // The helpers below keep what an inner routine already knew: it was nearer.
 TiffStatus AtOffset(TiffStatus status, uint64_t offset) {
-  if (!status || status.place.offset >= 0) return status;
+  if (status || status.place.offset >= 0) return status;
   status.place.offset = static_cast<int64_t>(offset);
   return status;
 }
