@@ -80,8 +80,9 @@ std::string WithThousands(uint64_t number) {
 std::string FaultText(const TiffStatus& status) {
   const TiffPlace& place = status.place;
   if (status.fault != TiffFault::BeyondEnd || place.offset < 0) return DescribeTiffFault(status.fault);
-  if (place.tag >= 0) return place.countPastEnd ? "count points past the end of the file" : "offset points past the end of the file";
-  return place.countPastEnd ? "the directory's entries run past the end of the file"
+  if (place.tag >= 0)
+    return place.countPastEnd ? "count points past the end of the file" : "offset points past the end of the file";
+  return place.countPastEnd ? "the directory's entry count points past the end of the file"
                             : "the directory offset points past the end of the file";
 }
 

@@ -28,9 +28,9 @@ enum class TiffFault : uint8_t {
 
 // Where a fault lies, as far as the routine that found it knows.
 struct TiffPlace {
-  uint32_t page = 0;     // 1-based; 0 when the fault is not on a page
-  int32_t tag = -1;      // the entry at fault; -1 for none
-  int64_t offset = -1;   // the file offset at fault; -1 for none
+  uint32_t page = 0;    // 1-based; 0 when the fault is not on a page
+  int32_t tag = -1;     // the entry at fault; -1 for none
+  int64_t offset = -1;  // the file offset at fault; -1 for none
   uint64_t fileSize = 0;
   bool countPastEnd = false;  // BeyondEnd: the count runs past the end, not the offset
 };

@@ -470,8 +470,7 @@ TiffStatus RewriteFile(TiffReader& source, const FilePath& destinationPath) {
   if (TiffStatus status = output.Create(destinationPath); !status) return status;
   ChunkWriter writer(output.file());
   if (TiffStatus status = WriteHeader(writer); !status) return status;
-  const TiffStatus status =
-      PlanPages(source, [&](const PagePlan& plan) { return WritePage(writer, source, plan); });
+  const TiffStatus status = PlanPages(source, [&](const PagePlan& plan) { return WritePage(writer, source, plan); });
   if (!status) return status;
   if (TiffStatus flushed = writer.Flush(); !flushed) return flushed;
   return output.Keep();

@@ -390,7 +390,8 @@ TEST_F(MalformedTiff, PagesWithoutASingleUsableStrip) {
 TEST_F(MalformedTiff, FaxtiffWayGivesTheProvidersBytesWhereAStripCoversDirectories) {
   BuiltTiff tiff = TwoPages();
   const uint32_t end = tiff.directories[1] + 2 + 12 * 15 + 4;
-  Put32(tiff.bytes, tiff.directories[0] + 2 + 12 * 10 + 8, end - Get32(tiff.bytes, tiff.directories[0] + 2 + 12 * 7 + 8));
+  Put32(tiff.bytes, tiff.directories[0] + 2 + 12 * 10 + 8,
+        end - Get32(tiff.bytes, tiff.directories[0] + 2 + 12 * 7 + 8));
   const Bytes providers = Restructure(Retag(tiff.bytes));
 
   TiffStatus retagged;
@@ -424,9 +425,9 @@ TEST_F(FaultPlaces, PastTheEndNamesTheFieldThatPointsThere) {
   Put32(length, EntryAt(dir, 10) + 8, static_cast<uint32_t>(size));
   const TiffStatus tooLong = Rejected(length);
   ExpectPlace(tooLong, 2, 279, static_cast<int64_t>(stripAt + size));
-  EXPECT_EQ(DescribeTiffStatus(tooLong), "page 2: StripByteCounts (279): count points past the end of the file (offset " +
-                                             std::to_string(stripAt + size) + ", file " + std::to_string(size) +
-                                             " bytes)");
+  EXPECT_EQ(DescribeTiffStatus(tooLong),
+            "page 2: StripByteCounts (279): count points past the end of the file (offset " +
+                std::to_string(stripAt + size) + ", file " + std::to_string(size) + " bytes)");
 
   Bytes stripOffset = tiff.bytes;
   Put32(stripOffset, EntryAt(dir, 7) + 8, 1204332);
