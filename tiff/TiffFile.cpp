@@ -43,6 +43,7 @@ bool TiffReader::InWindow(uint64_t offset, size_t size) const {
 TiffStatus TiffReader::ReadAt(uint64_t offset, void* data, size_t size) {
   auto* bytes = static_cast<unsigned char*>(data);
   if (size == 0) return {};
+  if (tracking_) MarkRead(offset, size);
   if (!InWindow(offset, size) && size < kWindowSize && offset < Size()) {
     if (TiffStatus status = Fill(offset); !status) return status;
   }
@@ -88,6 +89,34 @@ void TiffReader::OverlayEntry(uint64_t offset, const unsigned char* entry) {
   }
   std::copy(entry, entry + kEntrySize, overlay_[offset].begin());
   Refresh(offset, entry, kEntrySize);
+}
+
+// Reads mostly continue or fill in one region, so that case changes the
+// region in place; only a read that starts a region of its own adds one.
+void TiffReader::MarkRead(uint64_t offset, uint64_t size) {
+  if (readRegionsLost_) return;
+  const uint64_t end = offset + size;
+  auto it = readRegions_.upper_bound(offset);
+  if (it != readRegions_.begin() && std::prev(it)->second >= offset) {
+    --it;
+  } else {
+    it = readRegions_.emplace_hint(it, offset, end);
+  }
+  it->second = std::max(it->second, end);
+  for (auto next = std::next(it); next != readRegions_.end() && next->first <= it->second;) {
+    it->second = std::max(it->second, next->second);
+    next = readRegions_.erase(next);
+  }
+  if (readRegions_.size() <= kMaxReadRegions) return;
+  readRegionsLost_ = true;
+  readRegions_.clear();
+}
+
+bool TiffReader::WasRead(uint64_t offset, uint64_t size) const {
+  if (readRegionsLost_) return true;
+  auto it = readRegions_.upper_bound(offset);
+  if (it != readRegions_.begin() && std::prev(it)->second > offset) return true;
+  return it != readRegions_.end() && it->first < offset + size;
 }
 
 ChunkWriter::ChunkWriter(TiffFile& file) : file_(file), buffer_(kChunkSize) {}

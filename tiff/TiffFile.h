@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tiff/TiffFault.h"
@@ -71,7 +72,8 @@ class OutputFile {
 // Entries overlaid with OverlayEntry read as if they had been written there.
 class TiffReader {
  public:
-  static constexpr size_t kWindowSize = 4 * 1024;
+  static constexpr size_t kWindowSize = 1024;  // a fax page's directory and values fit
+  static constexpr size_t kMaxReadRegions = 4096;
   static constexpr size_t kEntrySize = 12;
 
   explicit TiffReader(TiffFile& file) : file_(file) {}
@@ -80,6 +82,14 @@ class TiffReader {
   // Keeps the window equal to the file after bytes were written to it.
   void Refresh(uint64_t offset, const void* data, size_t size);
   void OverlayEntry(uint64_t offset, const unsigned char* entry);
+
+  // Remembers which bytes were read while tracking is on, so an edit can tell
+  // whether it comes too late for what was already read. Past
+  // kMaxReadRegions separate regions every question is answered yes.
+  // Returns whether tracking was on.
+  bool TrackReads(bool on) { return std::exchange(tracking_, on); }
+  void MarkRead(uint64_t offset, uint64_t size);
+  bool WasRead(uint64_t offset, uint64_t size) const;
 
  private:
   using Entry = std::array<unsigned char, kEntrySize>;
@@ -92,6 +102,9 @@ class TiffReader {
   std::vector<unsigned char> window_;
   uint64_t windowAt_ = 0;
   std::map<uint64_t, Entry> overlay_;  // by offset; overlapping entries agree where they overlap
+  bool tracking_ = false;
+  bool readRegionsLost_ = false;
+  std::map<uint64_t, uint64_t> readRegions_;  // start to end, disjoint and not adjacent
 };
 
 // Appends to a file front to back through one fixed-size buffer; memory use

@@ -123,13 +123,13 @@ std::vector<unsigned char> SerializeDirectory(const std::vector<Entry>& entries,
   return block;
 }
 
-std::vector<Entry> ParseEntries(const unsigned char* p, uint16_t count) {
-  std::vector<Entry> entries(count);
+// Into the caller's vector: one directory after another reuses its memory.
+void ParseEntries(const unsigned char* p, uint16_t count, std::vector<Entry>& entries) {
+  entries.resize(count);
   for (Entry& entry : entries) {
     entry = Entry{Load16(p), Load16(p + 2), Load32(p + 4), Load32(p + 8)};
     p += kEntrySize;
   }
-  return entries;
 }
 
 // Follows a document's directory chain the way libtiff reads untrusted files:
@@ -149,10 +149,12 @@ class DirectoryWalk {
  private:
   TiffStatus Visit(uint32_t offset);
   TiffStatus Read(Directory& directory);
+  TiffStatus ReadAt(uint64_t offset, void* data, size_t size);
 
   TiffReader& file_;
   uint32_t next_ = 0;
   std::unordered_set<uint32_t> visited_;
+  std::vector<unsigned char> block_;
 };
 
 // The byte-order mark is checked although only "II" files exist in practice:
@@ -160,11 +162,20 @@ class DirectoryWalk {
 TiffStatus DirectoryWalk::Start() {
   unsigned char header[kHeaderSize];
   if (file_.Size() < kHeaderSize) return Fail(TiffFault::NotTiff);
-  if (TiffStatus status = file_.ReadAt(0, header, sizeof header); !status) return status;
+  if (TiffStatus status = ReadAt(0, header, sizeof header); !status) return status;
   if (header[0] == 'M' && header[1] == 'M') return Fail(TiffFault::BigEndian);
   if (header[0] != 'I' || header[1] != 'I' || Load16(header + 2) != 42) return Fail(TiffFault::NotTiff);
   next_ = Load32(header + 4);
   return {};
+}
+
+// The walk's own reads are not tracked: whoever edits a directory marks it
+// read once the edit has been checked against what was read before.
+TiffStatus DirectoryWalk::ReadAt(uint64_t offset, void* data, size_t size) {
+  const bool tracking = file_.TrackReads(false);
+  const TiffStatus status = file_.ReadAt(offset, data, size);
+  file_.TrackReads(tracking);
+  return status;
 }
 
 TiffStatus DirectoryWalk::Visit(uint32_t offset) {
@@ -182,14 +193,15 @@ TiffStatus DirectoryWalk::Next(Directory& directory) {
 TiffStatus DirectoryWalk::Read(Directory& directory) {
   unsigned char count[2];
   if (!FitsInFile(file_, next_, sizeof count)) return PastEnd(next_, sizeof count, file_.Size());
-  if (TiffStatus status = file_.ReadAt(next_, count, sizeof count); !status) return status;
+  if (TiffStatus status = ReadAt(next_, count, sizeof count); !status) return status;
   const uint16_t n = Load16(count);
   const uint64_t rest = DirectorySize(n) - 2;
   if (!FitsInFile(file_, uint64_t{next_} + 2, rest)) return PastEnd(uint64_t{next_} + 2, rest, file_.Size());
-  std::vector<unsigned char> block(static_cast<size_t>(rest));
-  if (TiffStatus status = file_.ReadAt(uint64_t{next_} + 2, block.data(), block.size()); !status) return status;
+  std::vector<unsigned char>& block = block_;
+  block.resize(static_cast<size_t>(rest));
+  if (TiffStatus status = ReadAt(uint64_t{next_} + 2, block.data(), block.size()); !status) return status;
   directory.offset = next_;
-  directory.entries = ParseEntries(block.data(), n);
+  ParseEntries(block.data(), n, directory.entries);
   directory.next = next_ = Load32(block.data() + rest - 4);
   return {};
 }
@@ -289,7 +301,7 @@ struct PagePlan {
 
 // The entries before the first tag above 306, with Orientation and
 // PlanarConfiguration added where missing so the tags stay in ascending order.
-std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
+void KeepEntries(const std::vector<Entry>& entries, std::vector<Entry>& result) {
   size_t kept = 0;
   bool hasOrientation = false;
   bool hasPlanar = false;
@@ -297,7 +309,7 @@ std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
     hasOrientation |= entries[kept].tag == kTagOrientation;
     hasPlanar |= entries[kept].tag == kTagPlanarConfiguration;
   }
-  std::vector<Entry> result;
+  result.clear();
   result.reserve(kept + 2);
   for (size_t i = 0; i < kept; ++i) {
     if (!hasOrientation && entries[i].tag > kTagOrientation) {
@@ -312,7 +324,6 @@ std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
   }
   if (!hasOrientation) result.push_back(AddedShort(kTagOrientation));
   if (!hasPlanar) result.push_back(AddedShort(kTagPlanarConfiguration));
-  return result;
 }
 
 // The single value of a StripOffsets or StripByteCounts entry. Several values
@@ -409,7 +420,8 @@ TiffStatus PlanEntries(TiffReader& source, const Directory& directory, uint64_t 
   if (directory.entries.front().tag > kTagDateTime) {
     return AtTag(Fail(TiffFault::NoKeptEntry), directory.entries.front().tag);
   }
-  plan.entries = KeptEntries(directory.entries);
+  KeepEntries(directory.entries, plan.entries);
+  plan.values.clear();
   if (plan.entries.size() > UINT16_MAX) return Fail(TiffFault::TooManyEntries);
   if (TiffStatus status = FindStrip(plan.entries, plan); !status) return status;
   if (TiffStatus status = CheckStrip(source, plan); !status) return status;
@@ -446,16 +458,18 @@ TiffStatus WriteHeader(ChunkWriter& writer) {
   return writer.Append(header, sizeof header);
 }
 
-// Plans every page of the result in order and hands each plan to `use`.
-template <typename UsePage>
-TiffStatus PlanPages(TiffReader& source, UsePage use) {
+// Plans every page of the result in order and hands each plan to `use`;
+// `reached` sees each directory first.
+template <typename UsePage, typename ReachDirectory>
+TiffStatus PlanPages(TiffReader& source, UsePage use, ReachDirectory reached) {
   DirectoryWalk walk(source);
   if (TiffStatus status = walk.Start(); !status) return status;
   Directory directory;
   uint64_t at = kHeaderSize;
+  PagePlan plan;  // one for all pages: its vectors keep their memory
   while (!walk.Done()) {
     if (TiffStatus status = walk.Next(directory); !status) return status;
-    PagePlan plan;
+    if (TiffStatus status = reached(directory); !status) return status;
     if (TiffStatus status = PlanPage(source, directory, at, plan); !status) return OnPage(status, walk.Page());
     if (TiffStatus status = use(plan); !status) return OnPage(status, walk.Page());
     at = plan.end;
@@ -463,17 +477,30 @@ TiffStatus PlanPages(TiffReader& source, UsePage use) {
   return {};
 }
 
-TiffStatus RewriteFile(TiffReader& source, const FilePath& destinationPath) {
+TiffStatus ReachAny(const Directory&) { return {}; }
+
+template <typename UsePage>
+TiffStatus PlanPages(TiffReader& source, UsePage use) {
+  return PlanPages(source, use, ReachAny);
+}
+
+template <typename ReachDirectory>
+TiffStatus RewriteFile(TiffReader& source, const FilePath& destinationPath, ReachDirectory reached) {
   // The header is checked before anything is created.
   if (TiffStatus status = DirectoryWalk(source).Start(); !status) return status;
   OutputFile output;
   if (TiffStatus status = output.Create(destinationPath); !status) return status;
   ChunkWriter writer(output.file());
   if (TiffStatus status = WriteHeader(writer); !status) return status;
-  const TiffStatus status = PlanPages(source, [&](const PagePlan& plan) { return WritePage(writer, source, plan); });
+  const TiffStatus status = PlanPages(
+      source, [&](const PagePlan& plan) { return WritePage(writer, source, plan); }, reached);
   if (!status) return status;
   if (TiffStatus flushed = writer.Flush(); !flushed) return flushed;
   return output.Keep();
+}
+
+TiffStatus RewriteFile(TiffReader& source, const FilePath& destinationPath) {
+  return RewriteFile(source, destinationPath, ReachAny);
 }
 
 TiffStatus CountDirectories(const FilePath& path, uint32_t& pages) {
@@ -547,9 +574,32 @@ TiffStatus CheckPages(const FilePath& path, const TiffPageVisitor& visit) {
   });
 }
 
+// Edits each directory as the rewrite reaches it, so every directory is read
+// once. That equals editing the whole chain first unless an edited entry lies
+// in bytes the rewrite had read before (only pages that overlap can do that):
+// then `tooLate` is set and the rewrite stops, for the caller to start over.
+TiffStatus RewriteRetaggingOnTheWay(TiffReader& source, const FilePath& destinationPath, bool& tooLate) {
+  source.TrackReads(true);
+  source.MarkRead(0, kHeaderSize);
+  return RewriteFile(source, destinationPath, [&](Directory& directory) {
+    const std::vector<size_t> changed = RetagDirectory(directory, kTagT4Options, kTagT6Options);
+    for (size_t index : changed) tooLate |= source.WasRead(EntryOffset(directory, index), kEntrySize);
+    if (tooLate) return Fail(TiffFault::CannotRead);  // never reported
+    source.MarkRead(directory.offset, DirectorySize(directory.entries.size()));
+    OverlayRetagged(source, directory, changed);
+    return TiffStatus{};
+  });
+}
+
 TiffStatus RewriteRetagged(const FilePath& sourcePath, const FilePath& destinationPath, TiffStatus& retagged) {
   TiffFile file;
   if (TiffStatus status = file.Open(sourcePath, TiffFile::Access::Read); !status) return status;
+  bool tooLate = false;
+  {
+    TiffReader source(file);
+    const TiffStatus status = RewriteRetaggingOnTheWay(source, destinationPath, tooLate);
+    if (!tooLate) return status;
+  }
   TiffReader source(file);
   retagged = OverlayProviderRetag(source);
   return RewriteFile(source, destinationPath);
