@@ -67,9 +67,9 @@ const char* CompressionText(const std::optional<uint32_t>& compression) {
     case 2:
       return "modified Huffman RLE";
     case 3:
-      return "T.4 (Group 3)";
+      return "T.4, Group 3";
     case 4:
-      return "T.6 (Group 4)";
+      return "T.6, Group 4";
     default:
       return "other";
   }

@@ -287,9 +287,9 @@ class RealFaxDocuments(unittest.TestCase):
         lines = done.stdout.splitlines()
         self.assertEqual(len(lines), 6, done.stdout)  # the cut document's first page is whole
         self.assertEqual(lines[:4], [
-            f"{good}: page 1: 1728 x 700 pixels, 204 x 196 dpi, compression 3 (T.4 (Group 3)), fill order 1, "
+            f"{good}: page 1: 1728 x 700 pixels, 204 x 196 dpi, compression 3 (T.4, Group 3), fill order 1, "
             f"strip of {strip[0][0]} bytes at offset {strip[0][1]}",
-            f"{good}: page 2: 1728 x 700 pixels, 204 x 196 dpi, compression 3 (T.4 (Group 3)), fill order 1, "
+            f"{good}: page 2: 1728 x 700 pixels, 204 x 196 dpi, compression 3 (T.4, Group 3), fill order 1, "
             f"strip of {strip[1][0]} bytes at offset {strip[1][1]}",
             f"{good}: sends as is",
             f"{strips}: page 1: StripOffsets (273): a page is stored in more than one strip "
