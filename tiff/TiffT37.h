@@ -24,8 +24,9 @@ TiffStatus CountTiffPages(const FilePath& path, uint32_t& pages);
 
 // What the provider sends for a document, written from the document itself:
 // the bytes ProcessTiffTags and then RestructureTiffFile make of a working
-// copy of it. The tag edit is held in memory, so no copy is written; its own
-// outcome goes to `retagged` and, as in the provider, does not stop the rewrite.
+// copy of it. The tag edit is held in memory, so no copy is written. As in
+// the provider, a failed edit does not stop the rewrite; when the rewrite
+// succeeds, `retagged` says how the edit went.
 TiffStatus RestructureAsProvider(const FilePath& source, const FilePath& destination, TiffStatus& retagged);
 
 struct TiffRational {
