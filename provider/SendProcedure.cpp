@@ -139,7 +139,8 @@ bool CT37ClientFaxItem::RestructureForGateway(unique_temp_file& working) {
   const TiffStatus status = RestructureTiffFile(ToWide(working.path()), ToWide(destination.path()));
   if (!status) {
     FailStep(ErrorCodeOf(status), "RestructureTiffFile()");
-    Log("RestructureTiffFile() failed\r\n");
+    // The event keeps its fixed text; the job's log also says where the document is at fault.
+    Log("RestructureTiffFile() failed: " + DescribeTiffStatus(status) + "\r\n");
     return false;
   }
   working = std::move(destination);
