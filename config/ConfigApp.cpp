@@ -9,7 +9,7 @@
 #include "config/Pages.h"
 #include "config/PropertySheet.h"
 #include "config/SingleInstance.h"
-#include "provider/JobLogPath.h"
+#include "joblog/JobLogPath.h"
 #include "settings/SettingsStore.h"
 #include "win32/Handles.h"
 #include "win32/PlatformVersion.h"
