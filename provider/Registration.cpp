@@ -13,7 +13,7 @@
 #include "common/Product.h"
 #include "common/TextFormat.h"
 #include "faxsetup/FaxServiceSetup.h"
-#include "installer/CustomAction.h"
+#include "launch/AppletStart.h"
 #include "provider/Diagnostics.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
