@@ -10,6 +10,7 @@
 #include "config/PropertySheet.h"
 #include "config/SingleInstance.h"
 #include "joblog/JobLogPath.h"
+#include "launch/RunningInstance.h"
 #include "settings/SettingsStore.h"
 #include "win32/Handles.h"
 #include "win32/PlatformVersion.h"

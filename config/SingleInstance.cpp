@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/ConfigActivation.h"
 #include "win32/ExceptionBoundary.h"
 
 namespace corvisk {
@@ -53,17 +54,10 @@ bool ToFrontWithoutForegroundLock(HWND hwnd) {
 
 }  // namespace
 
-bool PulseRunningInstance() {
-  const unique_handle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, kSyncEventName));
-  if (!event) return false;
-  PulseEvent(event.get());
-  return true;
-}
-
 InstanceWaiter::InstanceWaiter(std::function<HWND()> mainWindow) : mainWindow_(std::move(mainWindow)) {
   SECURITY_DESCRIPTOR descriptor;
   SECURITY_ATTRIBUTES attributes;
-  event_.reset(CreateEventA(OpenToEveryone(descriptor, attributes), TRUE, FALSE, kSyncEventName));
+  event_.reset(CreateEventA(OpenToEveryone(descriptor, attributes), TRUE, FALSE, kConfigActivationEvent));
   if (!event_) return;
   quit_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (quit_) thread_.reset(CreateThread(nullptr, 0, Wait, this, 0, nullptr));

@@ -11,11 +11,6 @@
 
 namespace corvisk {
 
-inline constexpr char kSyncEventName[] = "Local\\_CPL_SYNC_EVENT_CorviskFSP";
-
-// True when another instance runs; it has then been pulsed.
-bool PulseRunningInstance();
-
 // Owns the event and the waiter thread from construction to destruction.
 // Either may be missing when the system refused it: the program then simply
 // runs without single-instance protection or without bring-to-front.
