@@ -7,6 +7,7 @@
 #include "config/Resource.h"
 #include "faxsetup/FaxServiceSetup.h"
 #include "win32/AnsiText.h"
+#include "win32/DynamicCalls.h"
 #include "win32/Handles.h"
 #include "win32/SystemMessage.h"
 
@@ -177,15 +178,12 @@ BOOL StopFaxService() {
   }
 }
 
-using GetSystemWow64DirectoryAFn = UINT(WINAPI*)(LPSTR, UINT);
-
 std::string GetSystemFolder(BOOL use32Bit) {
   char folder[MAX_PATH + 1] = "";
   UINT length = 0;
   if (!use32Bit) {
     length = GetSystemDirectoryA(folder, sizeof folder);
-  } else if (const auto query = reinterpret_cast<GetSystemWow64DirectoryAFn>(reinterpret_cast<void*>(
-                 GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")))) {
+  } else if (const auto query = BindKernel32Calls().GetSystemWow64DirectoryA) {
     length = query(folder, sizeof folder);
   }
   return length < sizeof folder ? std::string(folder, length) : std::string();
