@@ -2,8 +2,8 @@
 // The functions we bind at run time rather than import, so that our binaries
 // still start where a system lacks them: one declared type per function, and
 // for each library a table of named pointers that its loader fills from the
-// loaded module. A null pointer is a function the module does not have; the
-// loader then leaves GetProcAddress's error as the last error.
+// loaded module. A null pointer is a function the module does not have;
+// the last error after the loader is GetProcAddress's for the first of them.
 #include <windows.h>
 
 namespace corvisk {
