@@ -85,9 +85,7 @@ bool ProgIdResolves(const char* progId) {
 bool StartRegServer(HWND owner, const std::string& path, const std::string& folder) {
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
-  // The shell's own "file not found" box would come before ours, which says
-  // what to do about it.
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.hwnd = owner;
   info.lpFile = path.c_str();
   info.lpParameters = "-RegServer";

@@ -1,5 +1,8 @@
 // Validation when a page is left or OK or Apply is pressed, and the apply
 // run: one per press, the registry save, the use-only confirmation.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
 
 #include "ConfigFixture.h"
@@ -107,6 +110,60 @@ TEST_F(ConfigValidationTest, EmptyServerIsRefusedOnThePage) {
   program.SetText(IDC_SMTP_SERVER, "");
   program.SelectPage(0);
   ExpectMessage(program, "SMTP server must not be empty", MB_ICONERROR);
+}
+
+TEST_F(ConfigValidationTest, AccountOf128AndPasswordOf64CharactersAreTooLong) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_ACCOUNT, std::string(128, 'a'));
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter no more than 127 characters.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_ACCOUNT);
+  program.SetText(IDC_SMTP_ACCOUNT, std::string(127, 'a'));
+  program.SetText(IDC_SMTP_PASSWORD, std::string(64, 'p'));
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter no more than 63 characters.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_PASSWORD);
+}
+
+// Every page marked unchanged, as after a successful apply.
+void MarkAllUnchanged(const ConfigProgram& program) {
+  for (int index = 0; index < 4; ++index)
+    SendMessageA(program.Sheet(), PSM_UNCHANGED, SendMessageA(program.Sheet(), PSM_INDEXTOHWND, index, 0), 0);
+}
+
+// Apply Now is lit by the user's edits only: not by the pages loading their
+// fields, not by the gateway password, and by a server that Retrieve found.
+TEST_F(ConfigApplyTest, ApplyNowLightsForEveryEditThatMarksItsPageChanged) {
+  ConfigProgram program;
+  for (int page = 3; page >= 0; --page) program.SelectPage(page);
+  EXPECT_FALSE(program.Enabled(IDC_APPLY_NOW)) << "loading the pages lit Apply Now";
+  program.SetText(IDC_GATEWAY_PASSWORD, "another-secret");
+  EXPECT_FALSE(program.Enabled(IDC_APPLY_NOW)) << "the gateway password lit Apply Now";
+  const struct {
+    int page, control;
+  } modifying[] = {{0, IDC_GATEWAY_DOMAIN}, {0, IDC_NOTIFY_ADDRESS}, {1, IDC_SMTP_SERVER},
+                   {1, IDC_SMTP_PORT},      {1, IDC_SMTP_TIMEOUT},   {1, IDC_SMTP_ACCOUNT},
+                   {1, IDC_SMTP_PASSWORD},  {2, IDC_NTLM},           {2, IDC_SSL},
+                   {3, IDC_USE_ONLY},       {3, IDC_LOCAL_BANNER},   {3, IDC_GENERATE_LOG}};
+  for (const auto& [page, control] : modifying) {
+    if (page != PropSheet_HwndToIndex(program.Sheet(), program.CurrentPage())) program.SelectPage(page);
+    MarkAllUnchanged(program);
+    ASSERT_FALSE(program.Enabled(IDC_APPLY_NOW)) << control;
+    char kind[16] = "";
+    GetClassNameA(GetDlgItem(program.CurrentPage(), control), kind, sizeof kind);
+    if (lstrcmpiA(kind, "Button") == 0)
+      program.SetCheck(control, !program.Checked(control));
+    else
+      program.SetText(control, control == IDC_SMTP_PORT || control == IDC_SMTP_TIMEOUT ? "30" : "x@gmail.com");
+    EXPECT_TRUE(program.Enabled(IDC_APPLY_NOW)) << "control " << control << " did not light Apply Now";
+  }
+  program.SelectPage(1);
+  MarkAllUnchanged(program);
+  program.Click(IDC_RETRIEVE_SMTP);
+  EXPECT_TRUE(program.NoMessageBox(1000));
+  EXPECT_EQ(program.Text(IDC_SMTP_SERVER), "smtp.gmail.com");
+  EXPECT_TRUE(program.Enabled(IDC_APPLY_NOW)) << "the retrieved server did not light Apply Now";
 }
 
 TEST_F(ConfigApplyTest, OkSavesEveryValueInItsStoredForm) {

@@ -19,6 +19,16 @@ constexpr char kServiceAccountNotice[] =
     "different to the default NotifyMe email address, configure the service to run as a principal that has rights "
     "to access Fax Service, e.g. Administrator";
 
+// The shell tells that it found no file to start before the program says
+// what to do about it.
+void ExpectShellFileNotFound(ConfigProgram& program) {
+  const auto box = program.WaitForSystemMessageBox();
+  ASSERT_TRUE(box) << "the shell did not tell";
+  EXPECT_NE(box->caption, kMessageCaption);
+  EXPECT_EQ(box->caption.find(".exe"), std::string::npos) << "the program's own box came first: " << box->text;
+  program.Answer(*box, IDOK);
+}
+
 std::wstring InstalledServer(const wchar_t* name) {
   wchar_t folder[MAX_PATH] = L"";
   GetSystemDirectoryW(folder, MAX_PATH);
@@ -72,6 +82,7 @@ TEST_F(ConfigEnvironmentTest, MissingHelperServerIsReportedWithItsPathAndTheAppl
   const HiddenFile installed(InstalledServer(L"QuendrySuppEmail"));
   ConfigProgram program;
   program.PressOk();
+  ExpectShellFileNotFound(program);
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppEmail.exe");
@@ -109,6 +120,7 @@ TEST_F(ConfigEnvironmentTest, ServerEditionChecksQuendrySuppDetails) {
   const HiddenFile installed(InstalledServer(L"QuendrySuppDetails"));
   ConfigProgram program({"5.2-server"});
   program.PressOk();
+  ExpectShellFileNotFound(program);
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppDetails.exe");
@@ -165,6 +177,7 @@ TEST_F(ConfigEnvironmentTest, Wow64LooksInThe32BitSystemFolder) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
   ConfigProgram program({"6.1", true});
   program.PressApply();
+  ExpectShellFileNotFound(program);
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
   char folder[MAX_PATH] = "";

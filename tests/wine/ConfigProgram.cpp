@@ -210,18 +210,22 @@ void ConfigProgram::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
   PostMessageA(sheet_, message, wParam, lParam);
 }
 
-std::optional<MessageBoxSeen> ConfigProgram::WaitForMessageBox(DWORD waitMs) {
+std::optional<MessageBoxSeen> ConfigProgram::WaitForSystemMessageBox(DWORD waitMs) {
   for (DWORD waited = 0;; waited += kPollMs) {
-    if (const HWND box = FindDialog(processId_, nullptr)) {
-      MessageBoxSeen seen{box, WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)), 0};
-      const std::vector<std::string> styles = ReadLines(messageLog_);
-      if (messagesRead_ < styles.size()) seen.style = std::stoul(styles[messagesRead_], nullptr, 16);
-      ++messagesRead_;
-      return seen;
-    }
+    if (const HWND box = FindDialog(processId_, nullptr))
+      return MessageBoxSeen{box, WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)), 0};
     if (waited >= waitMs) return std::nullopt;
     Sleep(kPollMs);
   }
+}
+
+std::optional<MessageBoxSeen> ConfigProgram::WaitForMessageBox(DWORD waitMs) {
+  std::optional<MessageBoxSeen> seen = WaitForSystemMessageBox(waitMs);
+  if (!seen) return seen;
+  const std::vector<std::string> styles = ReadLines(messageLog_);
+  if (messagesRead_ < styles.size()) seen->style = std::stoul(styles[messagesRead_], nullptr, 16);
+  ++messagesRead_;
+  return seen;
 }
 
 void ConfigProgram::Answer(const MessageBoxSeen& box, int button) {

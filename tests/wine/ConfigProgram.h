@@ -57,6 +57,9 @@ class ConfigProgram {
   // The next message box of the program, shown within the wait; its style
   // comes from the program's own call.
   std::optional<MessageBoxSeen> WaitForMessageBox(DWORD waitMs = 10000);
+  // The next message box that the system shows on the program's behalf
+  // (the shell's own error box): its style is not known.
+  std::optional<MessageBoxSeen> WaitForSystemMessageBox(DWORD waitMs = 10000);
   void Answer(const MessageBoxSeen& box, int button);
   // True when no message box is shown within the wait.
   bool NoMessageBox(DWORD waitMs = 1500);
