@@ -203,6 +203,7 @@ TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   program.SelectPage(0);
   for (int press = 0; press < 2; ++press) {
     program.PressApply();
+    ExpectShellFileNotFound(program);
     const auto box = program.WaitForMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppEmail.exe");

@@ -19,16 +19,6 @@ constexpr char kServiceAccountNotice[] =
     "different to the default NotifyMe email address, configure the service to run as a principal that has rights "
     "to access Fax Service, e.g. Administrator";
 
-// The shell tells that it found no file to start before the program says
-// what to do about it.
-void ExpectShellFileNotFound(ConfigProgram& program) {
-  const auto box = program.WaitForSystemMessageBox();
-  ASSERT_TRUE(box) << "the shell did not tell";
-  EXPECT_NE(box->caption, kMessageCaption);
-  EXPECT_EQ(box->caption.find(".exe"), std::string::npos) << "the program's own box came first: " << box->text;
-  program.Answer(*box, IDOK);
-}
-
 std::wstring InstalledServer(const wchar_t* name) {
   wchar_t folder[MAX_PATH] = L"";
   GetSystemDirectoryW(folder, MAX_PATH);
@@ -71,6 +61,27 @@ TEST_F(ConfigEnvironmentTest, MissingFaxServiceFrom51OffersAddRemovePrograms) {
                 "CorviskFSP requires Windows Fax Service.\r\nSelect OK to start Add/Remove Programms applet to add Fax "
                 "Service,\r\nor Cancel to continue (not recommended).",
                 MB_ICONQUESTION, IDCANCEL);
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+  EXPECT_FALSE(Setting("SMTPPort"));
+}
+
+// The offer's OK opens the platform's own applet through the control panel;
+// the apply still ends there and the sheet stays.
+TEST_F(ConfigEnvironmentTest, OkOnTheAddRemoveOfferOpensTheControlPanelApplet) {
+  ASSERT_TRUE(fax_service::Delete());
+  ConfigProgram program({"6.1"});
+  program.PressApply();
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+  program.Answer(*box, IDOK);
+  const HWND applet = WaitForWindow("Add/Remove Programs", 30000);
+  ASSERT_NE(applet, nullptr) << "the control panel did not open Add/Remove Programs";
+  DWORD appletProcess = 0;
+  GetWindowThreadProcessId(applet, &appletProcess);
+  EXPECT_NE(appletProcess, GetProcessId(program.Process()));
+  PostMessageA(applet, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(program.NoMessageBox(1000));
   EXPECT_TRUE(IsWindow(program.Sheet()));
   EXPECT_FALSE(Setting("SMTPPort"));
 }

@@ -98,13 +98,13 @@ HWND WaitForWindow(const char* title, DWORD waitMs) {
   }
 }
 
-ConfigProgram::ConfigProgram(const SimulatedMachine& machine)
+ConfigProgram::ConfigProgram(const SimulatedMachine& machine, const wchar_t* desktop)
     : messageLog_(TempFilePath("msg")), debugLog_(TempFilePath("dbg")) {
-  Start(machine);
+  Start(machine, desktop);
 }
 
 // The simulation settings reach the program through its environment.
-void ConfigProgram::Start(const SimulatedMachine& machine) {
+void ConfigProgram::Start(const SimulatedMachine& machine, const wchar_t* desktop) {
   SetSimulation("CORVISK_SIM_PLATFORM", machine.platform);
   SetSimulation("CORVISK_SIM_WOW64", machine.wow64 ? "1" : "");
   SetSimulation("CORVISK_SIM_NOT_ADMIN", machine.notAdmin ? "1" : "");
@@ -112,6 +112,8 @@ void ConfigProgram::Start(const SimulatedMachine& machine) {
   SetSimulation("CORVISK_SIM_DEBUG_LOG", debugLog_);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  std::wstring desktopName = desktop ? desktop : L"";
+  if (desktop) startup.lpDesktop = desktopName.data();
   PROCESS_INFORMATION info{};
   std::wstring line = L"\"" + ConfigProgramPath() + L"\"";
   const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,

@@ -31,8 +31,9 @@ struct MessageBoxSeen {
 
 class ConfigProgram {
  public:
-  // Starts the program and waits until its sheet is on screen.
-  explicit ConfigProgram(const SimulatedMachine& machine = {});
+  // Starts the program and waits until its sheet is on screen; on the named
+  // desktop when one is given.
+  explicit ConfigProgram(const SimulatedMachine& machine = {}, const wchar_t* desktop = nullptr);
   ConfigProgram(const ConfigProgram&) = delete;
   ConfigProgram& operator=(const ConfigProgram&) = delete;
   // Ends a program the test left running.
@@ -70,7 +71,7 @@ class ConfigProgram {
   HANDLE Process() const { return process_.get(); }
 
  private:
-  void Start(const SimulatedMachine& machine);
+  void Start(const SimulatedMachine& machine, const wchar_t* desktop);
   void Post(UINT message, WPARAM wParam, LPARAM lParam) const;
 
   unique_handle process_;

@@ -9,7 +9,6 @@
 
 #include "ConfigFixture.h"
 #include "GatewayMailbox.h"
-#include "Screenshot.h"
 #include "SettingsKey.h"
 #include "win32/SystemMessage.h"
 
@@ -207,7 +206,6 @@ TEST_F(ConfigTestMailTest, SlowServerHoldsTheSheetUntilTheTestEnds) {
   StartHeldTestMail(program, silent);
   const HWND page = program.CurrentPage();
   EXPECT_TRUE(SheetHeld(program));
-  if (!ScreenshotFolder().empty()) TakePicture(program.Sheet(), L"test-mail-running.png");
   program.ClickWithMouse(IDOK);
   program.ClickWithMouse(IDCANCEL);
   program.ClickWithMouse(IDC_APPLY_NOW);
