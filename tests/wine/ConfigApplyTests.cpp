@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "ConfigFixture.h"
 #include "RegistrationSupport.h"
@@ -196,6 +197,23 @@ TEST_F(ConfigApplyTest, OkSavesEveryValueInItsStoredForm) {
 
 // Every created page gets the apply notification; the checks run once per
 // press, which the one "Failed to start" message per press shows.
+// The registry refuses the last value: every value before it is written, in
+// the fixed order, and stays written.
+TEST_F(ConfigApplyTest, SaveWritesInOrderAndKeepsWhatWasWrittenBeforeAFailure) {
+  ConfigProgram program({"", false, false, "SMTPTimeout"});
+  program.SetText(IDC_NOTIFY_ADDRESS, "changed@example.com");
+  program.PressApply();
+  ExpectMessage(program, "Failed to save data into registry: " + SystemMessageText(ERROR_ACCESS_DENIED), MB_ICONERROR);
+  const std::vector<std::string> order = {"SMTPServer", "SMTPUserName", "SMTPPasswordEnc",    "NotifyMeEMailAddress",
+                                          "CorviskPwd", "DebugOutput",  "NTLMAuthentication", "UseSSL",
+                                          "SMTPPort",   "SMTPTimeout"};
+  EXPECT_EQ(program.WrittenValues(), order);
+  EXPECT_EQ(Setting("NotifyMeEMailAddress"), "changed@example.com");
+  EXPECT_EQ(Setting("SMTPPort"), "2525");
+  EXPECT_FALSE(Setting("SMTPTimeout"));
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+}
+
 TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
   ConfigProgram program;

@@ -99,7 +99,7 @@ HWND WaitForWindow(const char* title, DWORD waitMs) {
 }
 
 ConfigProgram::ConfigProgram(const SimulatedMachine& machine, const wchar_t* desktop)
-    : messageLog_(TempFilePath("msg")), debugLog_(TempFilePath("dbg")) {
+    : messageLog_(TempFilePath("msg")), debugLog_(TempFilePath("dbg")), registryLog_(TempFilePath("reg")) {
   Start(machine, desktop);
 }
 
@@ -110,6 +110,8 @@ void ConfigProgram::Start(const SimulatedMachine& machine, const wchar_t* deskto
   SetSimulation("CORVISK_SIM_NOT_ADMIN", machine.notAdmin ? "1" : "");
   SetSimulation("CORVISK_SIM_MESSAGE_LOG", messageLog_);
   SetSimulation("CORVISK_SIM_DEBUG_LOG", debugLog_);
+  SetSimulation("CORVISK_SIM_REGISTRY_LOG", registryLog_);
+  SetSimulation("CORVISK_SIM_REGISTRY_REFUSE", machine.refusedValue);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring desktopName = desktop ? desktop : L"";
@@ -118,8 +120,9 @@ void ConfigProgram::Start(const SimulatedMachine& machine, const wchar_t* deskto
   std::wstring line = L"\"" + ConfigProgramPath() + L"\"";
   const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
                                       &startup, &info);
-  for (const char* name : {"CORVISK_SIM_PLATFORM", "CORVISK_SIM_WOW64", "CORVISK_SIM_NOT_ADMIN",
-                           "CORVISK_SIM_MESSAGE_LOG", "CORVISK_SIM_DEBUG_LOG"})
+  for (const char* name :
+       {"CORVISK_SIM_PLATFORM", "CORVISK_SIM_WOW64", "CORVISK_SIM_NOT_ADMIN", "CORVISK_SIM_MESSAGE_LOG",
+        "CORVISK_SIM_DEBUG_LOG", "CORVISK_SIM_REGISTRY_LOG", "CORVISK_SIM_REGISTRY_REFUSE"})
     SetEnvironmentVariableA(name, nullptr);
   ASSERT_TRUE(started) << GetLastError();
   process_.reset(info.hProcess);
@@ -141,6 +144,7 @@ ConfigProgram::~ConfigProgram() {
   }
   DeleteFileA(messageLog_.c_str());
   DeleteFileA(debugLog_.c_str());
+  DeleteFileA(registryLog_.c_str());
 }
 
 HWND ConfigProgram::CurrentPage() const {
@@ -249,6 +253,8 @@ std::optional<DWORD> ConfigProgram::WaitForExit(DWORD waitMs) {
   GetExitCodeProcess(process_.get(), &code);
   return code;
 }
+
+std::vector<std::string> ConfigProgram::WrittenValues() const { return ReadLines(registryLog_); }
 
 std::string ConfigProgram::DebugOutput() const {
   std::ifstream file(debugLog_, std::ios::binary);

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "win32/Handles.h"
 
@@ -20,6 +21,7 @@ struct SimulatedMachine {
   std::string platform;  // "MAJOR.MINOR[-server]"; empty: what Wine reports
   bool wow64 = false;
   bool notAdmin = false;
+  std::string refusedValue{};  // a value the registry refuses to write
 };
 
 struct MessageBoxSeen {
@@ -68,6 +70,8 @@ class ConfigProgram {
   std::optional<DWORD> WaitForExit(DWORD waitMs = 10000);
   // The program's debugger output so far (written when it exits).
   std::string DebugOutput() const;
+  // The names of the registry values the program wrote, in order.
+  std::vector<std::string> WrittenValues() const;
   HANDLE Process() const { return process_.get(); }
 
  private:
@@ -79,6 +83,7 @@ class ConfigProgram {
   HWND sheet_ = nullptr;
   std::string messageLog_;
   std::string debugLog_;
+  std::string registryLog_;
   size_t messagesRead_ = 0;
 };
 
