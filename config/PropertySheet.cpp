@@ -123,8 +123,8 @@ LRESULT CALLBACK CQuendryPropSheet::SubclassProc(HWND window, UINT message, WPAR
   });
 }
 
-// Dispatches only: the close box and Apply Now while a test mail runs, and OK
-// and Apply Now.
+// Dispatches only: the close box and the page changes that light Apply Now
+// while the sheet is held, and the sheet's buttons.
 LRESULT CQuendryPropSheet::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SYSCOMMAND:
