@@ -48,12 +48,14 @@ void ReportManagerFailure(HWND owner, DWORD error) {
 }
 
 std::string ModemAppletOffer() {
-  return kProductName + LoadText(17) + "\r\n" + LoadText(18) + "\r\n" + LoadText(19) + kProductName + LoadText(20) +
-         LoadText(21) + "\r\n" + LoadText(22);
+  return kProductName + LoadText(IDS_REQUIRES_FAX_SERVICE) + "\r\n" + LoadText(IDS_FAX_SERVICE_WITH_MODEM) + "\r\n" +
+         LoadText(IDS_START_MODEM_APPLET) + kProductName + LoadText(IDS_MODEM_NOT_USED) +
+         LoadText(IDS_CONFIGURE_COM_PORT) + "\r\n" + LoadText(IDS_MODEM_OR_CANCEL);
 }
 
 std::string AddRemoveProgramsOffer() {
-  return kProductName + LoadText(23) + "\r\n" + LoadText(24) + "\r\n" + LoadText(25);
+  return kProductName + LoadText(IDS_REQUIRES_FAX_SERVICE_AGAIN) + "\r\n" + LoadText(IDS_START_APPWIZ) + "\r\n" +
+         LoadText(IDS_APPWIZ_OR_CANCEL);
 }
 
 // Whatever the answer, the apply ends: the service is not there yet.
@@ -86,9 +88,7 @@ bool ProgIdResolves(const char* progId) {
 bool StartRegServer(HWND owner, const std::string& path, const std::string& folder) {
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
-  // The shell's own "file not found" box would come before ours, which says
-  // what to do about it.
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.hwnd = owner;
   info.lpFile = path.c_str();
   info.lpParameters = "-RegServer";

@@ -112,6 +112,14 @@ void ConfigProgramTest::FinishApply(ConfigProgram& program) {
   if (box) program.Answer(*box, IDOK);
 }
 
+void ConfigProgramTest::ExpectShellFileNotFound(ConfigProgram& program) {
+  const auto box = program.WaitForSystemMessageBox();
+  ASSERT_TRUE(box) << "the shell did not tell";
+  EXPECT_NE(box->caption, kMessageCaption);
+  EXPECT_EQ(box->caption.find(".exe"), std::string::npos) << "the program's own box came first: " << box->text;
+  program.Answer(*box, IDOK);
+}
+
 void ConfigProgramTest::ExpectMessage(ConfigProgram& program, const std::string& text, UINT icon, int button) {
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box) << "no message box; expected: " << text;

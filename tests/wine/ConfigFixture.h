@@ -36,6 +36,9 @@ class ConfigProgramTest : public ::testing::Test {
 
   // The end of an apply run that went well shows nothing more.
   static void FinishApply(ConfigProgram& program);
+  // The shell tells that it found no file to start before the program says
+  // what to do about it.
+  static void ExpectShellFileNotFound(ConfigProgram& program);
   // The next message box must carry this text; it is answered with button.
   static void ExpectMessage(ConfigProgram& program, const std::string& text, UINT icon, int button = IDOK);
 };
