@@ -1,4 +1,4 @@
-// Loaded into a program started suspended (see tests/wine/ConfigProgram), it
+// Loaded into a program started suspended (see tests/wine/config/ConfigProgram), it
 // makes the program's executable see the platform that the environment names,
 // through the executable's import table as faxhost does for the provider:
 //   CORVISK_SIM_PLATFORM  MAJOR.MINOR[-server]   the version query's answer
