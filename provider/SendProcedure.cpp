@@ -15,6 +15,7 @@
 #include "tiff/TiffT37.h"
 #include "settings/SettingsStore.h"
 #include "win32/AnsiText.h"
+#include "win32/ComApartment.h"
 
 namespace corvisk {
 namespace {
@@ -118,10 +119,7 @@ bool CT37ClientFaxItem::MakeWorkingCopy(const wchar_t* document, unique_temp_fil
 
 // The thread belongs to the fax service: COM is entered, never left.
 void CT37ClientFaxItem::EnterComApartment() const {
-  if (m_bVistaOrLater)
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  else
-    CoInitialize(nullptr);
+  ComApartment::Enter(m_bVistaOrLater ? ComApartment::Multithreaded : ComApartment::SingleThreaded);
 }
 
 // Retags, preprocesses and restructures the working file, with the abort

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "win32/ClassFactory.h"
+#include "win32/ComApartment.h"
 #include "win32/ComRegistration.h"
 #include "win32/Handles.h"
 #include "win32/ReturnIfFailed.h"
@@ -97,15 +98,11 @@ HRESULT ServeClass(const ServerClass& server, ITypeInfo* typeInfo) {
 // Calls arrive on the multithreaded apartment's threads, so concurrent
 // clients do not wait for one another.
 HRESULT Serve(const ServerClass& server) {
-  CORVISK_RETURN_IF_FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-  HRESULT result = S_OK;
-  {
-    com_ptr<ITypeInfo> typeInfo;
-    result = LoadOwnTypeInfo(server.iid, typeInfo);
-    if (SUCCEEDED(result)) result = ServeClass(server, typeInfo.get());
-  }
-  CoUninitialize();
-  return result;
+  const ComApartment apartment(ComApartment::Multithreaded);
+  CORVISK_RETURN_IF_FAILED(apartment.result());
+  com_ptr<ITypeInfo> typeInfo;
+  CORVISK_RETURN_IF_FAILED(LoadOwnTypeInfo(server.iid, typeInfo));
+  return ServeClass(server, typeInfo.get());
 }
 
 }  // namespace

@@ -10,13 +10,17 @@ namespace corvisk {
 class ComApartment {
  public:
   enum Kind { SingleThreaded, Multithreaded };
-  explicit ComApartment(Kind kind)
-      : result_(kind == Multithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED) : CoInitialize(nullptr)) {}
+  // Enters an apartment for good, on a thread that belongs to someone else.
+  static HRESULT Enter(Kind kind) {
+    return kind == Multithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED) : CoInitialize(nullptr);
+  }
+  explicit ComApartment(Kind kind) : result_(Enter(kind)) {}
   ~ComApartment() {
     if (SUCCEEDED(result_)) CoUninitialize();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
+  HRESULT result() const { return result_; }
 
  private:
   HRESULT result_;
