@@ -4,6 +4,7 @@
 #include "Delivery.h"
 #include "StandinConfiguration.h"
 #include "common/TextFormat.h"
+#include "mime/FaxMail.h"
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
@@ -29,13 +30,9 @@ HRESULT CopyOut(const std::wstring& text, BSTR* out) {
 
 // The current time as an RFC 5322 date, in UTC.
 std::string MessageDate() {
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   SYSTEMTIME now;
   GetSystemTime(&now);
-  return FormatText("%s, %02u %s %04u %02u:%02u:%02u +0000", kDays[now.wDayOfWeek % 7], now.wDay,
-                    kMonths[(now.wMonth + 11) % 12], now.wYear, now.wHour, now.wMinute, now.wSecond);
+  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
 }
 
 // The last component of a path: the name the attachment travels under.
