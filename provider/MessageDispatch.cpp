@@ -1,8 +1,11 @@
 #include "provider/MessageDispatch.h"
 
+#include "cloudmail/GraphMail.h"
+#include "cloudmail/M365Settings.h"
 #include "mail/CdoMessage.h"
 #include "provider/SuppEmailTransport.h"
 #include "win32/AnsiText.h"
+#include "win32/GuidText.h"
 
 namespace corvisk {
 namespace {
@@ -18,12 +21,52 @@ HRESULT SendThroughCdo(const ProviderSettings& settings, const FaxMessage& messa
                         errorText, settings.useSsl);
 }
 
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string CurrentMailDate() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
+}
+
+// The message CDO would send, with its texts in UTF-8, through Microsoft Graph.
+HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
+                                const std::string& attachment, std::string& errorText) {
+  M365Settings cloud;
+  if (const LONG error = ReadM365Settings(cloud)) return HRESULT_FROM_WIN32(error);
+  GraphFax fax;
+  fax.fields = {ToUtf8(ToWide(message.recipient)),
+                ToUtf8(ToWide(message.sender)),
+                ToUtf8(ToWide(message.subject)),
+                ToUtf8(ToWide(settings.gatewayPassword)),
+                CurrentMailDate(),
+                NewGuidText() + "@corviskfsp"};
+  fax.attachmentName = ToUtf8(ToWide(FileNameOf(attachment)));
+  fax.attachmentPath = ToWide(attachment);
+  fax.timeoutSeconds = settings.smtpTimeout;
+  const CloudOutcome outcome = SendFaxThroughGraph(cloud, fax);
+  errorText = outcome.text;
+  return outcome.result;
+}
+
+bool IsTransport(const std::string& setting, const char* name) { return lstrcmpiA(setting.c_str(), name) == 0; }
+
 }  // namespace
 
 HRESULT DispatchFaxMessage(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
                            std::string& errorText) {
   errorText.clear();
   // One transport per send: a failure is never retried through the other.
+  if (IsTransport(settings.mailTransport, kMicrosoft365Transport))
+    return SendThroughMicrosoft365(settings, message, attachment, errorText);
+  if (!settings.mailTransport.empty() && !IsTransport(settings.mailTransport, "SMTP")) {
+    errorText = "The setting MailTransport names no known transport (\"" + settings.mailTransport +
+                "\"). Set it to SMTP or Microsoft365.";
+    return E_INVALIDARG;
+  }
   if (settings.ntlmAuthentication) return SendThroughSuppEmail(settings, message, attachment, errorText);
   return SendThroughCdo(settings, message, attachment, errorText);
 }

@@ -1,0 +1,240 @@
+// Faxes through Microsoft Graph: the provider with "MailTransport"
+// Microsoft365 against the HTTPS stand-ins of tests/cloud/cloud-fixture
+// (trusted through the run's test CA), which hand each accepted message to
+// the gateway mail server, so it is read and judged as the CDO path's is.
+#include <windows.h>
+
+#include <algorithm>
+#include <random>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "GatewayMailbox.h"
+#include "ProviderFixture.h"
+#include "SettingsKey.h"
+#include "cloudmail/CertificateImport.h"
+#include "cloudmail/ProtectedData.h"
+
+using namespace corvisk;
+using namespace corvisk::test;
+using namespace corvisk::testbed;
+
+namespace {
+
+constexpr char kSender[] = "sender@example.com";
+constexpr char kTenant[] = "11111111-2222-3333-4444-555555555555";
+constexpr char kClientId[] = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee";
+constexpr char kSecret[] = "test-secret~1";
+
+std::wstring CloudFile(const std::string& name) { return WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/" + name); }
+
+std::string StandInHost() {
+  std::string port = ReadWholeFile(CloudFile("graph.port"));
+  port.erase(port.find_last_not_of("\r\n") + 1);
+  return "localhost:" + port;
+}
+
+// Lines of one of the stand-in's logs that start with prefix.
+size_t LogLines(const char* log, const std::string& prefix) {
+  const std::string text = ReadWholeFile(CloudFile(std::string("log/") + log));
+  size_t count = 0;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = text.find('\n', at);
+    if (text.compare(at, prefix.size(), prefix) == 0) ++count;
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return count;
+}
+
+void WriteBinarySetting(const char* name, const std::string& bytes) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
+  RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                 static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+}
+
+std::string Protected(const std::string& secret) {
+  std::string blob;
+  EXPECT_EQ(ProtectSecret(secret, blob), 0u);
+  return blob;
+}
+
+// An uncompressed one-page document of about three megabytes of noise, far
+// beyond what one sendMail request takes.
+std::wstring WriteLargeDocument(const std::wstring& path) {
+  constexpr uint32_t kWidth = 1728, kRows = 14000, kStripBytes = kWidth / 8 * kRows;
+  const uint16_t entries[][2] = {{256, kWidth}, {257, 0}, {258, 1}, {259, 1}, {262, 0}, {273, 0}, {278, 0}, {279, 0}};
+  constexpr uint32_t kStripAt = 8 + 2 + 8 * 12 + 4;
+  std::string bytes("II*\0\x08\0\0\0", 8);
+  const auto put16 = [&bytes](uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); };
+  const auto put32 = [&bytes](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
+  put16(8);
+  for (const auto& [tag, value] : entries) {
+    put16(tag);
+    put16(4);
+    put32(1);
+    put32(tag == 257 ? kRows : tag == 273 ? kStripAt : tag == 278 ? kRows : tag == 279 ? kStripBytes : value);
+  }
+  put32(0);
+  std::mt19937 random(7);
+  for (uint32_t i = 0; i < kStripBytes; ++i) bytes += static_cast<char>(random() & 0xFF);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return path;
+}
+
+std::string AttachmentName(const ReceivedMessage& message) {
+  return message.attachments.empty() ? std::string()
+                                     : message.attachments[0].substr(0, message.attachments[0].find(' '));
+}
+
+std::vector<std::string> HeaderNames(const ReceivedMessage& message) {
+  std::vector<std::string> names;
+  for (const auto& header : message.headers) names.push_back(header.first);
+  return names;
+}
+
+class GraphSendTest : public ProviderTest {
+ protected:
+  void SetUp() override {
+    ProviderTest::SetUp();
+    DeleteSettingsKey();
+    WriteMinimalSettings();
+    WriteSetting("SMTPServer", "127.0.0.1");
+    WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()));
+    WriteSetting("SMTPTimeout", "4");
+    WriteSetting("MailTransport", "Microsoft365");
+    WriteSetting("M365TenantId", kTenant);
+    WriteSetting("M365ClientId", kClientId);
+    WriteSetting("M365AuthorityHost", StandInHost());
+    WriteSetting("M365GraphHost", StandInHost());
+    WriteBinarySetting("M365ClientSecret", Protected(kSecret));
+    SimulatePlatform({5, 0, false});
+    StartService();
+    job_ = StartJob();
+  }
+  void TearDown() override {
+    EndJob(job_);
+    StopSimulatingPlatform();
+    DeleteSettingsKey();
+    EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
+    ProviderTest::TearDown();
+  }
+
+  StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"fine3.tif")) {
+    FAX_SEND send = SendFor(number);
+    send.FileName = const_cast<wchar_t*>(document.c_str());
+    SetLastError(kUntouched);
+    result_ = Host().FaxDevSend(job_, &send, nullptr);
+    lastError_ = GetLastError();
+    const std::vector<StatusPacket> packets = TakePackets();
+    EXPECT_EQ(packets.size(), 2u);
+    return packets.empty() ? StatusPacket{} : packets.back();
+  }
+
+  void UseCertificate(const char* stem) {
+    const std::string pem =
+        ReadWholeFile(CloudFile(std::string(stem) + ".pem")) + ReadWholeFile(CloudFile(std::string(stem) + "-key.pem"));
+    ImportedCredential credential;
+    const CloudOutcome outcome = ImportPemCredential(pem, credential);
+    ASSERT_EQ(outcome.result, S_OK) << outcome.text;
+    DeleteSetting("M365ClientSecret");
+    WriteBinarySetting("M365Certificate", credential.certificate);
+    WriteBinarySetting("M365CertificateKey", credential.protectedKey);
+  }
+
+  // The job failed as every transport failure does, with this text.
+  void ExpectFailure(const StatusPacket& final, const std::string& textStart) {
+    EXPECT_FALSE(result_);
+    EXPECT_EQ(lastError_, kUnexpected);
+    EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+    EXPECT_EQ(final.errorCode, kUnexpected);
+    const std::vector<CapturedEvent> events = Events();
+    ASSERT_EQ(events.size(), 1u);
+    const std::string& text = events[0].strings.at(0);
+    EXPECT_EQ(text.rfind(textStart, 0), 0u) << text;
+    EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n" + text + "\r\n"), std::string::npos) << DebugText();
+  }
+
+  HANDLE job_ = nullptr;
+  BOOL result_ = FALSE;
+  DWORD lastError_ = 0;
+};
+
+}  // namespace
+
+TEST_F(GraphSendTest, SecretSendArrivesAsTheSameMessageTheCdoPathSends) {
+  WriteSetting("MailTransport", "SMTP");
+  ASSERT_EQ(Send(L"0299995501").statusId, FS_COMPLETED);
+  WriteSetting("MailTransport", "Microsoft365");
+  const StatusPacket final = Send(L"0299995502");
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(final.statusId, FS_COMPLETED);
+  EXPECT_EQ(final.pageCount, 3u);
+  EXPECT_EQ(LogLines("accepted.log", "sendMail 0299995502"), 1u);
+
+  const auto cdo = FindBySubject(GatewayServer("open"), "0299995501");
+  const auto graph = FindBySubject(GatewayServer("open"), "0299995502");
+  ASSERT_TRUE(cdo && graph);
+  EXPECT_EQ(graph->mailFrom, kSender);
+  EXPECT_EQ(graph->recipients, std::vector<std::string>{"0299995502@t37gw.corvisk.example"});
+  EXPECT_EQ(HeaderNames(*graph), HeaderNames(*cdo));
+  for (const char* name : {"From", "Sender", "X-Corvisk-fax-password", "MIME-Version"})
+    EXPECT_EQ(graph->Header(name), cdo->Header(name)) << name;
+  EXPECT_EQ(graph->body, cdo->body);
+  ASSERT_EQ(graph->attachments.size(), 1u);
+  EXPECT_EQ(graph->attachments[0].substr(graph->attachments[0].find(' ')),
+            cdo->attachments[0].substr(cdo->attachments[0].find(' ')))
+      << "type and size";
+  EXPECT_EQ(graph->AttachmentBytes(AttachmentName(*graph)), cdo->AttachmentBytes(AttachmentName(*cdo)));
+}
+
+TEST_F(GraphSendTest, CertificateSendSignsAnAssertionTheTokenEndpointAccepts) {
+  UseCertificate("app");
+  const size_t before = LogLines("tokens.log", "issued assertion");
+  EXPECT_EQ(Send(L"0299995503").statusId, FS_COMPLETED);
+  EXPECT_EQ(LogLines("tokens.log", "issued assertion"), before + 1);
+  EXPECT_TRUE(FindBySubject(GatewayServer("open"), "0299995503"));
+}
+
+TEST_F(GraphSendTest, LargeFaxGoesUpInPiecesAndLeavesAsOneMessage) {
+  wchar_t folder[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring document = WriteLargeDocument(std::wstring(folder) + L"large-graph.tif");
+  const StatusPacket final = Send(L"0299995504", document);
+  const std::string expected = RestructuredByFaxtiff(document);
+  DeleteFileW(document.c_str());
+  EXPECT_EQ(final.statusId, FS_COMPLETED);
+  EXPECT_EQ(LogLines("accepted.log", "draft 0299995504"), 1u);
+  const auto message = FindBySubject(GatewayServer("open"), "0299995504");
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->Header("X-Corvisk-fax-password"), "gateway-secret");
+  EXPECT_EQ(message->Header("From"), kSender);
+  EXPECT_TRUE(message->AttachmentBytes(AttachmentName(*message)) == expected) << "the document arrives unchanged";
+}
+
+TEST_F(GraphSendTest, ConcurrentJobsShareOneToken) {
+  const size_t before = LogLines("tokens.log", "issued");
+  constexpr int kJobs = 4;
+  std::vector<HANDLE> jobs;
+  for (int i = 0; i < kJobs; ++i) jobs.push_back(StartJob(100 + i));
+  std::vector<std::thread> threads;
+  const std::wstring document = TestFax(L"normal1.tif");
+  std::vector<BOOL> results(kJobs, FALSE);
+  for (int i = 0; i < kJobs; ++i) {
+    threads.emplace_back([&, i] {
+      const std::wstring number = L"02999956" + std::to_wstring(10 + i);
+      FAX_SEND send = SendFor(number.c_str());
+      send.FileName = const_cast<wchar_t*>(document.c_str());
+      results[i] = Host().FaxDevSend(jobs[i], &send, nullptr);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (HANDLE job : jobs) EndJob(job);
+  TakePackets();
+  EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kJobs);
+  EXPECT_EQ(LogLines("tokens.log", "issued"), before + 1);
+}
