@@ -100,14 +100,14 @@ HttpsFailure SendHttpsRequest(const HttpsRequest& what, HttpsResponse& response)
       WinHttpOpen(L"CorviskFSP", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return {GetLastError(), RequestStage::NotSent};
   RequireModernTls(session.get());
-  const int connect = static_cast<int>(what.connectTimeoutMs);
-  WinHttpSetTimeouts(session.get(), connect, connect, static_cast<int>(what.sendTimeoutMs), connect);
   const unique_hinternet connection(WinHttpConnect(session.get(), url.host.c_str(), url.port, 0));
   if (!connection) return {GetLastError(), RequestStage::NotSent};
   const unique_hinternet request(WinHttpOpenRequest(connection.get(), what.method.c_str(), url.pathAndQuery.c_str(),
                                                     nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                     WINHTTP_FLAG_SECURE));
   if (!request) return {GetLastError(), RequestStage::NotSent};
+  const int connect = static_cast<int>(what.connectTimeoutMs);
+  WinHttpSetTimeouts(request.get(), connect, connect, static_cast<int>(what.sendTimeoutMs), connect);
   HttpsFailure failure = Exchange(request.get(), what, response);
   if (failure.error == ERROR_SUCCESS) failure.stage = RequestStage::MaybeDelivered;
   return failure;

@@ -6,7 +6,8 @@ Token endpoint, POST /{tenant}/oauth2/v2.0/token (client credentials):
   checks the tenant, the client id, the grant, the scope (https://{Host}/.default)
   and the credential: the client secret, or a client assertion whose RS256
   signature, x5t thumbprint, audience, issuer, subject and lifetime match the
-  uploaded certificate (--app-cert). Refusals carry Microsoft's AADSTS codes:
+  uploaded certificate (--app-cert). --short-lived-client-id is the same
+  application with tokens of 300 seconds. Refusals carry Microsoft's AADSTS codes:
   90002 tenant, 700016 application, 7000215 secret, 7000222 expired secret
   (--expired-secret), 700027 assertion. Tokens live --token-lifetime seconds;
   each issued token adds a line to LOG/tokens.log.
@@ -97,6 +98,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def answer(self, status, body=None, headers=()):
         data = json.dumps(body).encode() if body is not None else b""
+        # Logged before the answer leaves, so a client that has it finds the line.
+        self.state.log("requests.log", "%s %s %d" % (self.command, urllib.parse.urlsplit(self.path).path, status))
         self.send_response(status)
         for name, value in headers:
             self.send_header(name, value)
@@ -105,7 +108,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(data)))
         self.end_headers()
         self.wfile.write(data)
-        self.state.log("requests.log", "%s %s %d" % (self.command, urllib.parse.urlsplit(self.path).path, status))
 
     def read_body(self):
         if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
@@ -150,7 +152,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer(400, aad_error(90002, "Tenant '%s' not found." % tenant))
         if form.get("grant_type") != "client_credentials":
             return self.answer(400, {"error": "unsupported_grant_type"})
-        if form.get("client_id") != args.client_id:
+        if form.get("client_id") not in (args.client_id, args.short_lived_client_id):
             return self.answer(400, aad_error(700016, "Application not found in the directory."))
         if form.get("scope") != "https://%s/.default" % self.headers.get("Host"):
             return self.answer(400, aad_error(70011, "The provided value for scope is not valid."))
@@ -158,10 +160,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if refusal:
             return self.answer(401, refusal)
         token = secrets.token_urlsafe(24)
+        lifetime = 300 if form["client_id"] == args.short_lived_client_id else args.token_lifetime
         with self.state.lock:
-            self.state.tokens[token] = time.time() + args.token_lifetime
+            self.state.tokens[token] = time.time() + lifetime
         self.state.log("tokens.log", "issued %s" % ("assertion" if "client_assertion" in form else "secret"))
-        self.answer(200, {"token_type": "Bearer", "expires_in": args.token_lifetime, "access_token": token})
+        self.answer(200, {"token_type": "Bearer", "expires_in": lifetime, "access_token": token})
 
     def check_credential(self, form, tenant):
         args = self.state.args
@@ -183,7 +186,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if header.get("x5t") != self.state.app_thumbprint:
             return aad_error(700027, "The certificate with identifier used to sign the client assertion is not "
                                      "registered on application.")
-        if claims["iss"] != args.client_id or claims["sub"] != args.client_id:
+        if claims["iss"] != form["client_id"] or claims["sub"] != form["client_id"]:
             return aad_error(700024, "Client assertion is not within its valid time range or names another client.")
         if claims["exp"] - claims["nbf"] > 3600:
             return aad_error(700024, "Client assertion lifetime too long.")
@@ -225,6 +228,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if number.startswith("87"):
             return self.answer(500, graph_error("InternalServerError", "Something went wrong.")) or True
         if number.startswith("88"):
+            self.state.log("requests.log", "%s %s stalled" % (self.command, urllib.parse.urlsplit(self.path).path))
             time.sleep(self.state.args.stall_seconds)
             self.close_connection = True
             return True
@@ -348,6 +352,7 @@ def parse_arguments(argv):
     parser.add_argument("--app-cert", required=True)
     parser.add_argument("--tenant", required=True)
     parser.add_argument("--client-id", required=True)
+    parser.add_argument("--short-lived-client-id", default="", help="its tokens live 300 seconds")
     parser.add_argument("--secret", required=True)
     parser.add_argument("--expired-secret", default="expired-secret")
     parser.add_argument("--mailbox", action="append", required=True)

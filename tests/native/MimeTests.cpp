@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "cloudmail/GraphFailures.h"
 #include "cloudmail/KeyFiles.h"
 #include "mime/FaxMail.h"
 
@@ -105,4 +106,27 @@ TEST(KeyFilesTest, PrivateKeyInfoGivesTheRsaKeyAndNamesWhatIsWrong) {
   EXPECT_EQ(ReadRsaPrivateKeyInfo(good + "x", rsa), PrivateKeyInfoError::Malformed) << "bytes after the key";
   EXPECT_EQ(ReadRsaPrivateKeyInfo(std::string("\x30\x84\xff\xff\xff\xff", 6), rsa), PrivateKeyInfoError::Malformed);
   EXPECT_EQ(ReadRsaPrivateKeyInfo(std::string("\x30\x80\x00\x00", 4), rsa), PrivateKeyInfoError::Malformed);
+}
+
+TEST(GraphFailuresTest, MicrosoftCodesComeFromErrorCodesOrTheDescription) {
+  EXPECT_EQ(AadstsCode(R"({"error":"invalid_client","error_codes":[7000222]})"), 7000222u);
+  EXPECT_EQ(AadstsCode(R"({"error_description":"AADSTS700016: Application not found"})"), 700016u);
+  EXPECT_EQ(AadstsCode("<html>proxy error</html>"), 0u);
+  EXPECT_EQ(
+      TokenFailureText(502, "<html>proxy error</html>").rfind("Microsoft 365 refused the token request (HTTP 502)", 0),
+      0u);
+  EXPECT_EQ(GraphFailureText(503, "", "fax@example.com"),
+            "Microsoft Graph is not available (HTTP 503). Send the fax again later.");
+}
+
+TEST(GraphFailuresTest, EveryTextFitsAnEventLogEntry) {
+  const std::string mailbox = "a-rather-long-fax-mailbox-name@subsidiary.example.onmicrosoft.com";
+  std::vector<std::string> texts;
+  for (const unsigned long code : {7000222ul, 7000215ul, 700016ul, 700027ul, 90002ul, 50034ul})
+    texts.push_back(TokenFailureText(401, "{\"error_codes\":[" + std::to_string(code) + "]}"));
+  for (const unsigned long status : {400ul, 401ul, 403ul, 404ul, 413ul, 429ul, 500ul, 503ul, 504ul})
+    texts.push_back(GraphFailureText(status, R"({"error":{"code":"ErrorAccessDenied"}})", mailbox));
+  for (const unsigned long error : {12002ul, 12007ul, 12029ul, 12157ul, 12175ul, 12030ul})
+    texts.push_back(ConnectionFailureText(error, "login.microsoftonline.us", 600));
+  for (const std::string& text : texts) EXPECT_LE(text.size(), 255u) << text;
 }

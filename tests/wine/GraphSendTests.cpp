@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "ProviderFixture.h"
 #include "SettingsKey.h"
 #include "cloudmail/CertificateImport.h"
+#include "cloudmail/KeyFiles.h"
 #include "cloudmail/ProtectedData.h"
 
 using namespace corvisk;
@@ -25,6 +27,8 @@ constexpr char kSender[] = "sender@example.com";
 constexpr char kTenant[] = "11111111-2222-3333-4444-555555555555";
 constexpr char kClientId[] = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee";
 constexpr char kSecret[] = "test-secret~1";
+constexpr char kShortLivedClientId[] = "aaaaaaaa-bbbb-cccc-dddd-000000000300";
+constexpr char kSendMailRequest[] = "POST /v1.0/users/sender%40example.com/sendMail";
 
 std::wstring CloudFile(const std::string& name) { return WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/" + name); }
 
@@ -106,12 +110,8 @@ class GraphSendTest : public ProviderTest {
     WriteSetting("SMTPServer", "127.0.0.1");
     WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()));
     WriteSetting("SMTPTimeout", "4");
-    WriteSetting("MailTransport", "Microsoft365");
-    WriteSetting("M365TenantId", kTenant);
-    WriteSetting("M365ClientId", kClientId);
-    WriteSetting("M365AuthorityHost", StandInHost());
-    WriteSetting("M365GraphHost", StandInHost());
-    WriteBinarySetting("M365ClientSecret", Protected(kSecret));
+    WriteSetting("DebugOutput", "Y");
+    SetUpSettingsAgain();
     SimulatePlatform({5, 0, false});
     StartService();
     job_ = StartJob();
@@ -122,6 +122,17 @@ class GraphSendTest : public ProviderTest {
     DeleteSettingsKey();
     EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
     ProviderTest::TearDown();
+  }
+
+  // The Microsoft 365 settings of a send with the secret that works.
+  void SetUpSettingsAgain() {
+    for (const char* name : {"M365Certificate", "M365CertificateKey"}) DeleteSetting(name);
+    WriteSetting("MailTransport", "Microsoft365");
+    WriteSetting("M365TenantId", kTenant);
+    WriteSetting("M365ClientId", kClientId);
+    WriteSetting("M365AuthorityHost", StandInHost());
+    WriteSetting("M365GraphHost", StandInHost());
+    WriteBinarySetting("M365ClientSecret", Protected(kSecret));
   }
 
   StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"fine3.tif")) {
@@ -237,4 +248,128 @@ TEST_F(GraphSendTest, ConcurrentJobsShareOneToken) {
   TakePackets();
   EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kJobs);
   EXPECT_EQ(LogLines("tokens.log", "issued"), before + 1);
+}
+
+struct FaultCase {
+  const wchar_t* number;
+  const char* textStart;  // empty: the fax goes out after the service's wait
+  size_t sendMailRequests;
+};
+
+TEST_F(GraphSendTest, TokenIsRenewedWithinFiveMinutesOfItsExpiry) {
+  const size_t before = LogLines("tokens.log", "issued");
+  EXPECT_EQ(Send(L"0299995520", TestFax(L"normal1.tif")).statusId, FS_COMPLETED);
+  EXPECT_EQ(Send(L"0299995521", TestFax(L"normal1.tif")).statusId, FS_COMPLETED);
+  EXPECT_EQ(LogLines("tokens.log", "issued"), before + 1) << "an hour's token serves both";
+  WriteSetting("M365ClientId", kShortLivedClientId);
+  EXPECT_EQ(Send(L"0299995522", TestFax(L"normal1.tif")).statusId, FS_COMPLETED);
+  EXPECT_EQ(Send(L"0299995523", TestFax(L"normal1.tif")).statusId, FS_COMPLETED);
+  EXPECT_EQ(LogLines("tokens.log", "issued"), before + 3) << "a token of five minutes is renewed at every send";
+}
+
+TEST_F(GraphSendTest, GraphFaultsGiveTheirTextsAndNoSecondMessage) {
+  WriteSetting("SMTPTimeout", "10");  // room for three waits of a second
+  const FaultCase cases[] = {
+      {L"8100000001", "Microsoft Graph refused to send as sender@example.com (HTTP 403 ErrorAccessDenied). Grant", 1},
+      {L"8200000001", "Microsoft Graph does not know the mailbox sender@example.com (HTTP 404 ErrorInvalidUser)", 1},
+      {L"8300000001", "Microsoft Graph refused the fax as too large (HTTP 413 RequestEntityTooLarge)", 1},
+      {L"8400000001", "", 2},
+      {L"8500000001", "Microsoft Graph throttled the application and asked it to wait longer", 4},
+      {L"8600000001", "", 2},
+      {L"8700000001", "Microsoft Graph is not available (HTTP 500 InternalServerError). Send the fax again later.", 1},
+      {L"8900000001", "Microsoft Graph refused the application's token twice (HTTP 401 InvalidAuthenticationToken)", 2},
+  };
+  for (const FaultCase& fault : cases) {
+    const std::string number(fault.number, fault.number + wcslen(fault.number));
+    SCOPED_TRACE(number);
+    ClearCapture();
+    const size_t before = LogLines("requests.log", kSendMailRequest);
+    const StatusPacket final = Send(fault.number, TestFax(L"normal1.tif"));
+    if (*fault.textStart) {
+      ExpectFailure(final, fault.textStart);
+      EXPECT_FALSE(FindBySubject(GatewayServer("open"), number));
+    } else {
+      EXPECT_EQ(final.statusId, FS_COMPLETED);
+      EXPECT_TRUE(FindBySubject(GatewayServer("open"), number));
+    }
+    EXPECT_EQ(LogLines("requests.log", kSendMailRequest) - before, fault.sendMailRequests);
+  }
+}
+
+TEST_F(GraphSendTest, TokenAndCredentialFaultsSayWhatToDo) {
+  const auto writeCertificate = [](const char* stem) {
+    std::string certificate, keyInfo, key;
+    ASSERT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(std::string(stem) + ".pem")), "CERTIFICATE", certificate));
+    ASSERT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(std::string(stem) + "-key.pem")), "PRIVATE KEY", keyInfo));
+    ASSERT_EQ(ReadRsaPrivateKeyInfo(keyInfo, key), PrivateKeyInfoError::None);
+    DeleteSetting("M365ClientSecret");
+    WriteBinarySetting("M365Certificate", certificate);
+    WriteBinarySetting("M365CertificateKey", Protected(key));
+  };
+  const struct {
+    std::function<void()> arrange;
+    const char* textStart;
+  } cases[] = {
+      {[] { WriteBinarySetting("M365ClientSecret", Protected("wrong")); },
+       "Microsoft 365 refused the client secret as wrong (AADSTS7000215)."},
+      {[] { WriteBinarySetting("M365ClientSecret", Protected("expired-secret")); },
+       "Microsoft 365 refused the client secret: it has expired (AADSTS7000222)."},
+      {[] { WriteSetting("M365ClientId", "99999999-bbbb-cccc-dddd-eeeeeeeeeeee"); },
+       "Microsoft 365 does not know the application in this tenant (AADSTS700016)."},
+      {[] { WriteSetting("M365TenantId", "contoso.onmicrosoft.com"); },
+       "Microsoft 365 does not know the tenant (AADSTS90002)."},
+      {[] { WriteBinarySetting("M365ClientSecret", std::string(64, 'x')); },
+       "The protected Microsoft 365 client secret cannot be decrypted on this machine"},
+      {[&] { writeCertificate("stranger"); }, "Microsoft 365 refused the certificate credential (AADSTS700027)."},
+      {[&] { writeCertificate("expired"); }, "The Microsoft 365 certificate expired on "},
+      {[] { DeleteSetting("M365ClientSecret"); }, "Microsoft 365 is the mail transport but no credential is stored."},
+      {[] { WriteSetting("MailTransport", "Gmail"); },
+       "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP or Microsoft365."},
+  };
+  int index = 0;
+  for (const auto& fault : cases) {
+    SCOPED_TRACE(fault.textStart);
+    SetUpSettingsAgain();
+    fault.arrange();
+    ClearCapture();
+    const std::wstring number = L"02999957" + std::to_wstring(10 + index++);
+    ExpectFailure(Send(number.c_str(), TestFax(L"normal1.tif")), fault.textStart);
+    EXPECT_FALSE(FindBySubject(GatewayServer("open"), std::string(number.begin(), number.end())));
+  }
+}
+
+TEST_F(GraphSendTest, StalledSendIsNotSentAgain) {
+  const StatusPacket final = Send(L"8800000002", TestFax(L"normal1.tif"));
+  EXPECT_EQ(LogLines("requests.log", std::string(kSendMailRequest) + " stalled"), 1u);
+  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+  const std::vector<CapturedEvent> events = Events();
+  ASSERT_EQ(events.size(), 1u);
+  const std::string& text = events[0].strings.at(0);
+  if (text.find("(WinHTTP error 12152)") != std::string::npos)
+    GTEST_SKIP() << "Wine's WinHTTP does not end a TLS request at its receive time-out; it waited for the stand-in to "
+                    "close the connection: "
+                 << text;
+  EXPECT_EQ(text.rfind(StandInHost() + " did not answer within 4 seconds (WinHTTP error 12002)", 0), 0u) << text;
+}
+
+// Wine's DPAPI ignores the scope: the flags are checked where they are passed.
+TEST(ProtectedDataTest, SecretsAreProtectedInMachineScopeWithoutPrompts) {
+  static DWORD protectFlags = 0, unprotectFlags = 0;
+  const ProtectFunction recordProtect = [](DATA_BLOB* in, LPCWSTR name, DATA_BLOB* entropy, PVOID reserved,
+                                           CRYPTPROTECT_PROMPTSTRUCT* prompt, DWORD flags, DATA_BLOB* out) -> BOOL {
+    protectFlags = flags;
+    return CryptProtectData(in, name, entropy, reserved, prompt, flags, out);
+  };
+  const UnprotectFunction recordUnprotect = [](DATA_BLOB* in, LPWSTR* name, DATA_BLOB* entropy, PVOID reserved,
+                                               CRYPTPROTECT_PROMPTSTRUCT* prompt, DWORD flags, DATA_BLOB* out) -> BOOL {
+    unprotectFlags = flags;
+    return CryptUnprotectData(in, name, entropy, reserved, prompt, flags, out);
+  };
+  std::string blob, secret;
+  ASSERT_EQ(ProtectSecret("s3cret", blob, recordProtect), 0u);
+  EXPECT_EQ(protectFlags, static_cast<DWORD>(CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN));
+  EXPECT_EQ(blob.find("s3cret"), std::string::npos);
+  ASSERT_EQ(UnprotectSecret(blob, secret, recordUnprotect), 0u);
+  EXPECT_EQ(unprotectFlags, static_cast<DWORD>(CRYPTPROTECT_UI_FORBIDDEN));
+  EXPECT_EQ(secret, "s3cret");
 }
