@@ -352,24 +352,31 @@ TEST_F(GraphSendTest, StalledSendIsNotSentAgain) {
   EXPECT_EQ(text.rfind(StandInHost() + " did not answer within 4 seconds (WinHTTP error 12002)", 0), 0u) << text;
 }
 
+namespace {
+
 // Wine's DPAPI ignores the scope: the flags are checked where they are passed.
+DWORD protectFlags = 0, unprotectFlags = 0;
+
+BOOL WINAPI RecordProtect(DATA_BLOB* in, LPCWSTR name, DATA_BLOB* entropy, PVOID reserved,
+                          CRYPTPROTECT_PROMPTSTRUCT* prompt, DWORD flags, DATA_BLOB* out) {
+  protectFlags = flags;
+  return CryptProtectData(in, name, entropy, reserved, prompt, flags, out);
+}
+
+BOOL WINAPI RecordUnprotect(DATA_BLOB* in, LPWSTR* name, DATA_BLOB* entropy, PVOID reserved,
+                            CRYPTPROTECT_PROMPTSTRUCT* prompt, DWORD flags, DATA_BLOB* out) {
+  unprotectFlags = flags;
+  return CryptUnprotectData(in, name, entropy, reserved, prompt, flags, out);
+}
+
+}  // namespace
+
 TEST(ProtectedDataTest, SecretsAreProtectedInMachineScopeWithoutPrompts) {
-  static DWORD protectFlags = 0, unprotectFlags = 0;
-  const ProtectFunction recordProtect = [](DATA_BLOB* in, LPCWSTR name, DATA_BLOB* entropy, PVOID reserved,
-                                           CRYPTPROTECT_PROMPTSTRUCT* prompt, DWORD flags, DATA_BLOB* out) -> BOOL {
-    protectFlags = flags;
-    return CryptProtectData(in, name, entropy, reserved, prompt, flags, out);
-  };
-  const UnprotectFunction recordUnprotect = [](DATA_BLOB* in, LPWSTR* name, DATA_BLOB* entropy, PVOID reserved,
-                                               CRYPTPROTECT_PROMPTSTRUCT* prompt, DWORD flags, DATA_BLOB* out) -> BOOL {
-    unprotectFlags = flags;
-    return CryptUnprotectData(in, name, entropy, reserved, prompt, flags, out);
-  };
   std::string blob, secret;
-  ASSERT_EQ(ProtectSecret("s3cret", blob, recordProtect), 0u);
+  ASSERT_EQ(ProtectSecret("s3cret", blob, RecordProtect), 0u);
   EXPECT_EQ(protectFlags, static_cast<DWORD>(CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN));
   EXPECT_EQ(blob.find("s3cret"), std::string::npos);
-  ASSERT_EQ(UnprotectSecret(blob, secret, recordUnprotect), 0u);
+  ASSERT_EQ(UnprotectSecret(blob, secret, RecordUnprotect), 0u);
   EXPECT_EQ(unprotectFlags, static_cast<DWORD>(CRYPTPROTECT_UI_FORBIDDEN));
   EXPECT_EQ(secret, "s3cret");
 }
