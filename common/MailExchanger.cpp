@@ -1,5 +1,7 @@
 #include "common/MailExchanger.h"
 
+#include "common/MailAddress.h"
+
 namespace corvisk {
 
 namespace {
@@ -21,12 +23,12 @@ SmtpDiscoveryPlan PlanSmtpDiscovery(std::string_view notifyAddress, std::string_
   using Step = SmtpDiscoveryPlan::Step;
   SmtpDiscoveryPlan plan;
   if (notifyAddress.empty()) return plan;
-  const size_t at = notifyAddress.find('@');
-  if (at == std::string::npos) {
+  // The test mail goes to the same address: one mailbox, nothing more.
+  if (!CheckSingleMailAddress(notifyAddress)) {
     plan.step = Step::ReportInvalidAddress;
     return plan;
   }
-  plan.domain = AsciiLowerCase(notifyAddress.substr(at + 1));
+  plan.domain = AsciiLowerCase(notifyAddress.substr(notifyAddress.find('@') + 1));
   if (plan.domain == AsciiLowerCase(webmailDomain)) {
     plan.step = Step::UseWebmailHost;
     plan.host = std::string(webmailHost);

@@ -12,12 +12,12 @@ namespace corvisk {
 struct SmtpDiscoveryPlan {
   enum class Step {
     ReportEmptyAddress,    // nothing to look up
-    ReportInvalidAddress,  // no '@'
+    ReportInvalidAddress,  // not one single address
     UseWebmailHost,        // host holds the webmail provider's SMTP host
     QueryMailExchanger,    // look up the domain's MX records
   };
   Step step = Step::ReportEmptyAddress;
-  std::string domain;  // everything after the first '@', in lower case
+  std::string domain;  // everything after the '@', in lower case
   std::string host;
 };
 

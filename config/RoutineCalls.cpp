@@ -3,6 +3,7 @@
 // apartment, and the sheet held still while a test mail is under way.
 #include <objbase.h>
 
+#include "common/MailAddress.h"
 #include "config/ConfigApp.h"
 #include "config/FaxServerIntegration.h"
 #include "config/MessageBoxes.h"
@@ -77,6 +78,11 @@ void CConfigApp::SendTestMail() {
   const std::string address = TrimBlanks(m_pMainPage->m_strNotifyAddress);
   if (address.empty()) {
     ShowMessage(MainWindow(), IDS_NOTIFY_EMPTY, MB_ICONERROR);
+    return;
+  }
+  // The address is the recipient and the sender: one mailbox, nothing more.
+  if (const AddressCheck check = CheckSingleMailAddress(address); !check) {
+    ShowMessage(MainWindow(), "Invalid notify e-mail address: " + DescribeAddressFault(check), MB_ICONERROR);
     return;
   }
   const std::string question = LoadText(IDS_TEST_MAIL_CONFIRM) + "\r\n" + LoadText(IDS_TEST_MAIL_PROCEED);

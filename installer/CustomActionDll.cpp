@@ -9,20 +9,24 @@
 
 #include "installer/CustomAction.h"
 #include "installer/SettingsKeyActions.h"
-#include "win32/AnsiText.h"
+#include "installer/SilentSettings.h"
 #include "win32/ExceptionBoundary.h"
 
 namespace {
 
-// What the immediate part of a deferred action handed over for it.
-std::wstring ActionData(MSIHANDLE install) {
+// The deferred action that writes the silent-install settings; its action
+// data is this property.
+constexpr wchar_t kWriteSilentSettingsAction[] = L"WriteSilentSettings";
+
+// A property's text; empty when it is not set.
+std::wstring ReadProperty(MSIHANDLE install, const wchar_t* name) {
   wchar_t none[1] = L"";
   DWORD size = 0;
-  if (MsiGetPropertyW(install, L"CustomActionData", none, &size) != ERROR_MORE_DATA) return L"";
-  std::wstring data(++size, L'\0');
-  if (MsiGetPropertyW(install, L"CustomActionData", data.data(), &size) != ERROR_SUCCESS) return L"";
-  data.resize(size);
-  return data;
+  if (MsiGetPropertyW(install, name, none, &size) != ERROR_MORE_DATA) return L"";
+  std::wstring text(++size, L'\0');
+  if (MsiGetPropertyW(install, name, text.data(), &size) != ERROR_SUCCESS) return L"";
+  text.resize(size);
+  return text;
 }
 
 }  // namespace
@@ -34,11 +38,23 @@ extern "C" UINT WINAPI CustomActionCommit(MSIHANDLE /*install*/) { return corvis
 // passwords.
 extern "C" UINT WINAPI SecureSettingsKey(MSIHANDLE /*install*/) { return corvisk::SecureSettingsKey(); }
 
-// The gateway password given to a silent installation. Written here rather
-// than through the Registry table, whose action data the installer logs.
-extern "C" UINT WINAPI WriteGatewayPassword(MSIHANDLE install) {
+// The settings given to a silent installation, handed to the installation
+// script as the action data of WriteSilentSettings (hidden from the log: it
+// carries the gateway password). Immediate; sets nothing when none is given.
+extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    return corvisk::WriteSettingsText("CorviskPwd", corvisk::ToAnsi(ActionData(install)));
+    const std::wstring gathered =
+        corvisk::GatherSilentSettings([&](const wchar_t* property) { return ReadProperty(install, property); });
+    if (gathered.empty()) return UINT{ERROR_SUCCESS};
+    return MsiSetPropertyW(install, kWriteSilentSettingsAction, gathered.c_str());
+  });
+}
+
+// Written here rather than through the Registry table: the installer writes
+// a Registry row again at every repair, from properties no longer given.
+extern "C" UINT WINAPI WriteSilentSettings(MSIHANDLE install) {
+  return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
+    return corvisk::WriteSilentSettings(ReadProperty(install, L"CustomActionData"));
   });
 }
 

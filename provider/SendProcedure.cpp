@@ -3,6 +3,7 @@
 // Send, an escaping exception included, removes the job's files.
 #include <optional>
 
+#include "common/MailAddress.h"
 #include "common/Product.h"
 #include "provider/Diagnostics.h"
 #include "provider/FaxMessage.h"
@@ -47,6 +48,7 @@ BOOL CT37ClientFaxItem::Send(FAX_SEND* send) {
   if (!ReadSettings(settings)) return FALSE;
   const std::string gatewayDomain = GatewayDomain();
   const std::string number = DestinationNumber(ToAnsi(send->ReceiverNumber), settings.internationalPrefix);
+  if (!CheckDestinationNumber(number)) return FALSE;
 
   // The placeholder reserves the name the job's files derive from; it goes
   // last, with them, so no concurrent send can draw the same name meanwhile.
@@ -75,6 +77,21 @@ bool CT37ClientFaxItem::ReadSettings(ProviderSettings& settings) {
   if (result.failure == SettingsFailure::None) return true;
   OnError(result.error);
   LogEventText(kEventError, NotConfiguredText());
+  return false;
+}
+
+// The number becomes the recipient's local part and the subject: anything
+// but one plain local part could add recipients or header lines, and with
+// them hand the gateway password to anyone who may send a fax. Checked
+// before any file is made, so a refused job leaves nothing behind.
+bool CT37ClientFaxItem::CheckDestinationNumber(const std::string& number) {
+  const AddressCheck check = CheckMailLocalPart(number);
+  if (check) return true;
+  OnError(ERROR_INVALID_PARAMETER);
+  const std::string text =
+      "Fax number not sent because " + DescribeAddressFault(check) + ": \"" + ShowEscaped(number) + "\"";
+  LogEventText(kEventError, text);
+  Log(text + "\r\n");
   return false;
 }
 
@@ -122,7 +139,8 @@ bool CT37ClientFaxItem::RestructureForGateway(unique_temp_file& working) {
   const TiffStatus status = RestructureTiffFile(ToWide(working.path()), ToWide(destination.path()));
   if (!status) {
     FailStep(ErrorCodeOf(status), "RestructureTiffFile()");
-    Log("RestructureTiffFile() failed\r\n");
+    // The event keeps its fixed text; the job's log also says where the document is at fault.
+    Log("RestructureTiffFile() failed: " + DescribeTiffStatus(status) + "\r\n");
     return false;
   }
   working = std::move(destination);
@@ -138,11 +156,22 @@ bool CT37ClientFaxItem::AddJobDetails(FaxMessage& message) {
   if (!details.diagnostic.empty()) Log(details.diagnostic);
   if (result == S_OK) {
     if (!details.jobId.empty()) message.subject += " JobID:" + details.jobId;
-    if (viaServer && !details.email.empty()) message.sender = details.email;
+    if (viaServer && !details.email.empty()) UseJobSender(details.email, message);
   } else {
     LogEventText(kEventWarning, details.diagnostic);
   }
   return !CheckAborted();
+}
+
+// The job's address comes from the sender's details, which a user types:
+// it becomes the sender only when it is one plain address.
+void CT37ClientFaxItem::UseJobSender(const std::string& email, FaxMessage& message) {
+  const AddressCheck check = CheckSingleMailAddress(email);
+  if (check) {
+    message.sender = email;
+    return;
+  }
+  Log("Job e-mail address not used because " + DescribeAddressFault(check) + ": \"" + ShowEscaped(email) + "\"\r\n");
 }
 
 BOOL CT37ClientFaxItem::RecordOutcome(HRESULT result, const std::string& errorText, DWORD pages) {

@@ -37,12 +37,14 @@ class CT37ClientFaxItem : public CClientFaxItem {
 
   // The steps of Send, in the order it takes them.
   bool ReadSettings(ProviderSettings& settings);
+  bool CheckDestinationNumber(const std::string& number);
   bool MakeWorkingCopy(const wchar_t* document, unique_temp_file& placeholder, unique_temp_file& working);
   void EnterComApartment() const;
   bool PrepareDocument(const ProviderSettings& settings, unique_temp_file& working);
   PreprocessOutcome RunPreProcessCommand(const std::string& commandTemplate, unique_temp_file& working);
   bool RestructureForGateway(unique_temp_file& working);
   bool AddJobDetails(FaxMessage& message);
+  void UseJobSender(const std::string& email, FaxMessage& message);
   BOOL RecordOutcome(HRESULT result, const std::string& errorText, DWORD pages);
   // Records a failure whose event text is a step's name and " failed".
   void FailStep(DWORD code, const char* step);

@@ -2,69 +2,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace corvisk {
 namespace {
 
-constexpr uint32_t kOutOfMemory = 0x8007000E;  // E_OUTOFMEMORY
-constexpr uint32_t kUnexpected = 0x8000FFFF;   // E_UNEXPECTED
+// Copies the part of [from, from + size) that overlaps [to, to + toSize).
+void CopyOverlap(uint64_t from, const unsigned char* data, size_t size, uint64_t to, unsigned char* target,
+                 size_t toSize) {
+  const uint64_t begin = std::max(from, to);
+  const uint64_t end = std::min(from + size, to + toSize);
+  if (begin < end) std::memcpy(target + (begin - to), data + (begin - from), static_cast<size_t>(end - begin));
+}
 
 }  // namespace
-
-const char* DescribeTiffFault(TiffFault fault) {
-  switch (fault) {
-    case TiffFault::None:
-      return "success";
-    case TiffFault::CannotOpen:
-      return "cannot open the file";
-    case TiffFault::CannotCreate:
-      return "cannot create the output file";
-    case TiffFault::CannotRead:
-      return "cannot read the file";
-    case TiffFault::CannotWrite:
-      return "cannot write the output file";
-    case TiffFault::OutOfMemory:
-      return "out of memory";
-    case TiffFault::NotTiff:
-      return "not a TIFF file";
-    case TiffFault::BigEndian:
-      return "big-endian (MM) TIFF files are not supported";
-    case TiffFault::BeyondEnd:
-      return "an offset or count points past the end of the file";
-    case TiffFault::DirectoryLoop:
-      return "the directory chain loops back on itself";
-    case TiffFault::TooManyDirectories:
-      return "more directories than a document may have";
-    case TiffFault::TooManyEntries:
-      return "a page would need more than 65535 directory entries";
-    case TiffFault::NoKeptEntry:
-      return "a directory has no entry up to tag 306";
-    case TiffFault::NoStrip:
-      return "a page has no usable strip of image data";
-    case TiffFault::MultipleStrips:
-      return "a page is stored in more than one strip";
-    case TiffFault::TooLarge:
-      return "the result would exceed the 4 GiB a TIFF file can address";
-  }
-  return "unknown failure";
-}
-
-uint32_t ErrorCodeOf(const TiffStatus& status) {
-  switch (status.fault) {
-    case TiffFault::None:
-      return 0;
-    case TiffFault::CannotOpen:
-    case TiffFault::CannotCreate:
-    case TiffFault::CannotRead:
-    case TiffFault::CannotWrite:
-      return status.systemError;
-    case TiffFault::OutOfMemory:
-      return kOutOfMemory;
-    default:
-      return kUnexpected;
-  }
-}
 
 OutputFile::~OutputFile() {
   if (!created_) return;
@@ -86,6 +36,89 @@ TiffStatus OutputFile::Keep() {
   return status;
 }
 
+bool TiffReader::InWindow(uint64_t offset, size_t size) const {
+  return offset >= windowAt_ && offset - windowAt_ <= window_.size() && size <= window_.size() - (offset - windowAt_);
+}
+
+TiffStatus TiffReader::ReadAt(uint64_t offset, void* data, size_t size) {
+  auto* bytes = static_cast<unsigned char*>(data);
+  if (size == 0) return {};
+  if (tracking_) MarkRead(offset, size);
+  if (!InWindow(offset, size) && size < kWindowSize && offset < Size()) {
+    if (TiffStatus status = Fill(offset); !status) return status;
+  }
+  if (InWindow(offset, size)) {
+    std::memcpy(bytes, window_.data() + (offset - windowAt_), size);
+    return {};
+  }
+  // Too large for the window, or running past the end: the file itself decides.
+  if (TiffStatus status = file_.ReadAt(offset, bytes, size); !status) return AtOffset(status, offset);
+  ApplyOverlay(offset, bytes, size);
+  return {};
+}
+
+TiffStatus TiffReader::Fill(uint64_t offset) {
+  const size_t size = static_cast<size_t>(std::min<uint64_t>(kWindowSize, Size() - offset));
+  window_.resize(size);
+  windowAt_ = offset;
+  if (TiffStatus status = file_.ReadAt(offset, window_.data(), size); !status) {
+    window_.clear();
+    return AtOffset(status, offset);
+  }
+  ApplyOverlay(offset, window_.data(), size);
+  return {};
+}
+
+void TiffReader::Refresh(uint64_t offset, const void* data, size_t size) {
+  CopyOverlap(offset, static_cast<const unsigned char*>(data), size, windowAt_, window_.data(), window_.size());
+}
+
+void TiffReader::ApplyOverlay(uint64_t offset, unsigned char* data, size_t size) const {
+  auto it = overlay_.lower_bound(offset >= kEntrySize ? offset - kEntrySize + 1 : 0);
+  for (; it != overlay_.end() && it->first < offset + size; ++it) {
+    CopyOverlap(it->first, it->second.data(), kEntrySize, offset, data, size);
+  }
+}
+
+// An entry overlapping earlier ones takes their place where they overlap, as
+// a later write would; so the order in which they are applied does not matter.
+void TiffReader::OverlayEntry(uint64_t offset, const unsigned char* entry) {
+  auto it = overlay_.lower_bound(offset >= kEntrySize ? offset - kEntrySize + 1 : 0);
+  for (; it != overlay_.end() && it->first < offset + kEntrySize; ++it) {
+    CopyOverlap(offset, entry, kEntrySize, it->first, it->second.data(), kEntrySize);
+  }
+  std::copy(entry, entry + kEntrySize, overlay_[offset].begin());
+  Refresh(offset, entry, kEntrySize);
+}
+
+// Reads mostly continue or fill in one region, so that case changes the
+// region in place; only a read that starts a region of its own adds one.
+void TiffReader::MarkRead(uint64_t offset, uint64_t size) {
+  if (readRegionsLost_) return;
+  const uint64_t end = offset + size;
+  auto it = readRegions_.upper_bound(offset);
+  if (it != readRegions_.begin() && std::prev(it)->second >= offset) {
+    --it;
+  } else {
+    it = readRegions_.emplace_hint(it, offset, end);
+  }
+  it->second = std::max(it->second, end);
+  for (auto next = std::next(it); next != readRegions_.end() && next->first <= it->second;) {
+    it->second = std::max(it->second, next->second);
+    next = readRegions_.erase(next);
+  }
+  if (readRegions_.size() <= kMaxReadRegions) return;
+  readRegionsLost_ = true;
+  readRegions_.clear();
+}
+
+bool TiffReader::WasRead(uint64_t offset, uint64_t size) const {
+  if (readRegionsLost_) return true;
+  auto it = readRegions_.upper_bound(offset);
+  if (it != readRegions_.begin() && std::prev(it)->second > offset) return true;
+  return it != readRegions_.end() && it->first < offset + size;
+}
+
 ChunkWriter::ChunkWriter(TiffFile& file) : file_(file), buffer_(kChunkSize) {}
 
 TiffStatus ChunkWriter::Append(const void* data, size_t size) {
@@ -104,7 +137,7 @@ TiffStatus ChunkWriter::Append(const void* data, size_t size) {
 }
 
 // Reads straight into the free part of the buffer: no second copy of the data.
-TiffStatus ChunkWriter::AppendFrom(TiffFile& source, uint64_t offset, uint64_t length) {
+TiffStatus ChunkWriter::AppendFrom(TiffReader& source, uint64_t offset, uint64_t length) {
   while (length > 0) {
     if (used_ == buffer_.size()) {
       if (TiffStatus status = Flush(); !status) return status;
@@ -124,21 +157,6 @@ TiffStatus ChunkWriter::Flush() {
   flushed_ += used_;
   used_ = 0;
   return {};
-}
-
-TiffStatus CopyWholeFile(const FilePath& from, const FilePath& to) {
-  try {
-    TiffFile source;
-    if (TiffStatus status = source.Open(from, TiffFile::Access::Read); !status) return status;
-    OutputFile copy;
-    if (TiffStatus status = copy.Create(to); !status) return status;
-    ChunkWriter writer(copy.file());
-    if (TiffStatus status = writer.AppendFrom(source, 0, source.Size()); !status) return status;
-    if (TiffStatus status = writer.Flush(); !status) return status;
-    return copy.Keep();
-  } catch (const std::bad_alloc&) {
-    return Fail(TiffFault::OutOfMemory);
-  }
 }
 
 }  // namespace corvisk

@@ -1,12 +1,18 @@
 #pragma once
 // The small file interface under the fax document routines: positioned reads
-// and writes on a file opened without sharing, a sequential writer that moves
-// data in fixed-size chunks, and an output file that vanishes unless kept.
-// Platform-neutral; TiffFile_win.cpp and TiffFile_posix.cpp open the files.
+// and writes on a file opened without sharing, a reader that serves small
+// reads from one window, a sequential writer that moves data in fixed-size
+// chunks, and an output file that vanishes unless kept. Platform-neutral;
+// TiffFile_win.cpp and TiffFile_posix.cpp open the files.
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tiff/TiffFault.h"
 
 namespace corvisk {
 
@@ -15,43 +21,6 @@ using FilePath = std::wstring;
 #else
 using FilePath = std::string;
 #endif
-
-// Every way the document routines can fail. Closed set: each kind has one
-// line of text (DescribeTiffFault) and one error code for the job.
-enum class TiffFault : uint8_t {
-  None,
-  CannotOpen,
-  CannotCreate,
-  CannotRead,
-  CannotWrite,
-  OutOfMemory,
-  NotTiff,
-  BigEndian,
-  BeyondEnd,
-  DirectoryLoop,
-  TooManyDirectories,
-  TooManyEntries,
-  NoKeptEntry,
-  NoStrip,
-  MultipleStrips,
-  TooLarge,
-};
-
-struct TiffStatus {
-  TiffFault fault = TiffFault::None;
-  uint32_t systemError = 0;  // the platform's code for the four I/O kinds, else 0
-
-  explicit operator bool() const { return fault == TiffFault::None; }
-};
-
-inline TiffStatus Fail(TiffFault fault, uint32_t systemError = 0) { return {fault, systemError}; }
-
-const char* DescribeTiffFault(TiffFault fault);
-// The code a job records: the system error for I/O kinds, E_OUTOFMEMORY when
-// memory ran out, E_UNEXPECTED for a malformed document.
-uint32_t ErrorCodeOf(const TiffStatus& status);
-// The platform's own text for a system error code, on one line.
-std::string DescribeSystemError(uint32_t code);
 
 class TiffFile {
  public:
@@ -75,6 +44,8 @@ class TiffFile {
 
 // Returns the platform's error code, 0 on success.
 uint32_t RemoveFile(const FilePath& path);
+// The path as narrow text, for messages (the ANSI code page on Windows).
+std::string DisplayPath(const FilePath& path);
 
 // A file created for output. Unless Keep() succeeds, destruction closes and
 // removes it, so a copy that fails part-way leaves no partial file behind.
@@ -95,6 +66,47 @@ class OutputFile {
   bool created_ = false;
 };
 
+// Reads a file for the document routines. A directory and its values are
+// many small reads close together: they are served from one small window,
+// filled by one read. Larger reads (image data) go straight to the caller.
+// Entries overlaid with OverlayEntry read as if they had been written there.
+class TiffReader {
+ public:
+  static constexpr size_t kWindowSize = 1024;  // a fax page's directory and values fit
+  static constexpr size_t kMaxReadRegions = 4096;
+  static constexpr size_t kEntrySize = 12;
+
+  explicit TiffReader(TiffFile& file) : file_(file) {}
+  uint64_t Size() const { return file_.Size(); }
+  TiffStatus ReadAt(uint64_t offset, void* data, size_t size);
+  // Keeps the window equal to the file after bytes were written to it.
+  void Refresh(uint64_t offset, const void* data, size_t size);
+  void OverlayEntry(uint64_t offset, const unsigned char* entry);
+
+  // Remembers which bytes were read while tracking is on, so an edit can tell
+  // whether it comes too late for what was already read. Past
+  // kMaxReadRegions separate regions every question is answered yes.
+  // Returns whether tracking was on.
+  bool TrackReads(bool on) { return std::exchange(tracking_, on); }
+  void MarkRead(uint64_t offset, uint64_t size);
+  bool WasRead(uint64_t offset, uint64_t size) const;
+
+ private:
+  using Entry = std::array<unsigned char, kEntrySize>;
+
+  bool InWindow(uint64_t offset, size_t size) const;
+  TiffStatus Fill(uint64_t offset);
+  void ApplyOverlay(uint64_t offset, unsigned char* data, size_t size) const;
+
+  TiffFile& file_;
+  std::vector<unsigned char> window_;
+  uint64_t windowAt_ = 0;
+  std::map<uint64_t, Entry> overlay_;  // by offset; overlapping entries agree where they overlap
+  bool tracking_ = false;
+  bool readRegionsLost_ = false;
+  std::map<uint64_t, uint64_t> readRegions_;  // start to end, disjoint and not adjacent
+};
+
 // Appends to a file front to back through one fixed-size buffer; memory use
 // does not grow with the amount copied.
 class ChunkWriter {
@@ -103,7 +115,7 @@ class ChunkWriter {
 
   explicit ChunkWriter(TiffFile& file);
   TiffStatus Append(const void* data, size_t size);
-  TiffStatus AppendFrom(TiffFile& source, uint64_t offset, uint64_t length);
+  TiffStatus AppendFrom(TiffReader& source, uint64_t offset, uint64_t length);
   TiffStatus Flush();
   uint64_t Position() const { return flushed_ + used_; }
 
@@ -113,8 +125,5 @@ class ChunkWriter {
   size_t used_ = 0;
   uint64_t flushed_ = 0;
 };
-
-// Copies a whole file through a ChunkWriter; the copy is removed on failure.
-TiffStatus CopyWholeFile(const FilePath& from, const FilePath& to);
 
 }  // namespace corvisk

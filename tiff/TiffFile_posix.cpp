@@ -101,6 +101,8 @@ TiffStatus TiffFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 
 uint32_t RemoveFile(const FilePath& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
+std::string DisplayPath(const FilePath& path) { return path; }
+
 std::string DescribeSystemError(uint32_t code) { return std::strerror(static_cast<int>(code)); }
 
 }  // namespace corvisk

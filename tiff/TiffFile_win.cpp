@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/ComErrorText.h"
+#include "win32/AnsiText.h"
 #include "tiff/TiffFile.h"
 #include "win32/Handles.h"
 #include "win32/SystemMessage.h"
@@ -97,6 +98,8 @@ TiffStatus TiffFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 }
 
 uint32_t RemoveFile(const FilePath& path) { return DeleteFileW(path.c_str()) ? 0 : GetLastError(); }
+
+std::string DisplayPath(const FilePath& path) { return ToAnsi(path); }
 
 std::string DescribeSystemError(uint32_t code) {
   const std::string text = WithoutTrailingLineBreak(SystemMessageText(code));

@@ -4,13 +4,17 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
 namespace corvisk {
 namespace {
 
+constexpr uint16_t kTagImageWidth = 256;
+constexpr uint16_t kTagImageLength = 257;
 constexpr uint16_t kTagCompression = 259;
+constexpr uint16_t kTagFillOrder = 266;
 constexpr uint16_t kTagStripOffsets = 273;
 constexpr uint16_t kTagOrientation = 274;
 constexpr uint16_t kTagRowsPerStrip = 278;
@@ -18,6 +22,7 @@ constexpr uint16_t kTagStripByteCounts = 279;
 constexpr uint16_t kTagXResolution = 282;
 constexpr uint16_t kTagYResolution = 283;
 constexpr uint16_t kTagPlanarConfiguration = 284;
+constexpr uint16_t kTagResolutionUnit = 296;
 constexpr uint16_t kTagDateTime = 306;  // the highest tag a T.37 page keeps
 
 constexpr uint16_t kTypeShort = 3;
@@ -91,8 +96,19 @@ const Entry* FindEntry(const Directory& directory, uint16_t tag) {
 // Entry count, entries and next-directory offset.
 uint64_t DirectorySize(size_t entries) { return 2 + uint64_t{kEntrySize} * entries + 4; }
 
-bool FitsInFile(const TiffFile& file, uint64_t offset, uint64_t size) {
+bool FitsInFile(const TiffReader& file, uint64_t offset, uint64_t size) {
   return offset <= file.Size() && size <= file.Size() - offset;
+}
+
+uint64_t EntryOffset(const Directory& directory, size_t index) {
+  return uint64_t{directory.offset} + 2 + uint64_t{kEntrySize} * index;
+}
+
+void StoreEntry(unsigned char* p, const Entry& entry) {
+  Store16(p, entry.tag);
+  Store16(p + 2, entry.type);
+  Store32(p + 4, entry.count);
+  Store32(p + 8, entry.value);
 }
 
 std::vector<unsigned char> SerializeDirectory(const std::vector<Entry>& entries, uint32_t next) {
@@ -100,42 +116,45 @@ std::vector<unsigned char> SerializeDirectory(const std::vector<Entry>& entries,
   Store16(block.data(), static_cast<uint16_t>(entries.size()));
   unsigned char* p = block.data() + 2;
   for (const Entry& entry : entries) {
-    Store16(p, entry.tag);
-    Store16(p + 2, entry.type);
-    Store32(p + 4, entry.count);
-    Store32(p + 8, entry.value);
+    StoreEntry(p, entry);
     p += kEntrySize;
   }
   Store32(p, next);
   return block;
 }
 
-std::vector<Entry> ParseEntries(const unsigned char* p, uint16_t count) {
-  std::vector<Entry> entries(count);
+// Into the caller's vector: one directory after another reuses its memory.
+void ParseEntries(const unsigned char* p, uint16_t count, std::vector<Entry>& entries) {
+  entries.resize(count);
   for (Entry& entry : entries) {
     entry = Entry{Load16(p), Load16(p + 2), Load32(p + 4), Load32(p + 8)};
     p += kEntrySize;
   }
-  return entries;
 }
 
 // Follows a document's directory chain the way libtiff reads untrusted files:
 // every directory must lie inside the file, none may be visited twice, and
-// the chain ends after kMaxDirectories at the latest.
+// the chain ends after kMaxDirectories at the latest. A fault found on the
+// way names the page (1-based) whose directory it was reading.
 class DirectoryWalk {
  public:
-  explicit DirectoryWalk(TiffFile& file) : file_(file) {}
+  explicit DirectoryWalk(TiffReader& file) : file_(file) {}
 
   TiffStatus Start();
   bool Done() const { return next_ == 0; }
+  // The page of the directory read last.
+  uint32_t Page() const { return static_cast<uint32_t>(visited_.size()); }
   TiffStatus Next(Directory& directory);
 
  private:
   TiffStatus Visit(uint32_t offset);
+  TiffStatus Read(Directory& directory);
+  TiffStatus ReadAt(uint64_t offset, void* data, size_t size);
 
-  TiffFile& file_;
+  TiffReader& file_;
   uint32_t next_ = 0;
   std::unordered_set<uint32_t> visited_;
+  std::vector<unsigned char> block_;
 };
 
 // The byte-order mark is checked although only "II" files exist in practice:
@@ -143,31 +162,46 @@ class DirectoryWalk {
 TiffStatus DirectoryWalk::Start() {
   unsigned char header[kHeaderSize];
   if (file_.Size() < kHeaderSize) return Fail(TiffFault::NotTiff);
-  if (TiffStatus status = file_.ReadAt(0, header, sizeof header); !status) return status;
+  if (TiffStatus status = ReadAt(0, header, sizeof header); !status) return status;
   if (header[0] == 'M' && header[1] == 'M') return Fail(TiffFault::BigEndian);
   if (header[0] != 'I' || header[1] != 'I' || Load16(header + 2) != 42) return Fail(TiffFault::NotTiff);
   next_ = Load32(header + 4);
   return {};
 }
 
+// The walk's own reads are not tracked: whoever edits a directory marks it
+// read once the edit has been checked against what was read before.
+TiffStatus DirectoryWalk::ReadAt(uint64_t offset, void* data, size_t size) {
+  const bool tracking = file_.TrackReads(false);
+  const TiffStatus status = file_.ReadAt(offset, data, size);
+  file_.TrackReads(tracking);
+  return status;
+}
+
 TiffStatus DirectoryWalk::Visit(uint32_t offset) {
-  if (visited_.size() >= kMaxDirectories) return Fail(TiffFault::TooManyDirectories);
-  if (!visited_.insert(offset).second) return Fail(TiffFault::DirectoryLoop);
+  if (visited_.size() >= kMaxDirectories) return AtOffset(Fail(TiffFault::TooManyDirectories), offset);
+  if (!visited_.insert(offset).second) return AtOffset(Fail(TiffFault::DirectoryLoop), offset);
   return {};
 }
 
 TiffStatus DirectoryWalk::Next(Directory& directory) {
-  if (TiffStatus status = Visit(next_); !status) return status;
+  const uint32_t page = Page() + 1;
+  if (TiffStatus status = Visit(next_); !status) return OnPage(status, page);
+  return OnPage(Read(directory), page);
+}
+
+TiffStatus DirectoryWalk::Read(Directory& directory) {
   unsigned char count[2];
-  if (!FitsInFile(file_, next_, sizeof count)) return Fail(TiffFault::BeyondEnd);
-  if (TiffStatus status = file_.ReadAt(next_, count, sizeof count); !status) return status;
+  if (!FitsInFile(file_, next_, sizeof count)) return PastEnd(next_, sizeof count, file_.Size());
+  if (TiffStatus status = ReadAt(next_, count, sizeof count); !status) return status;
   const uint16_t n = Load16(count);
   const uint64_t rest = DirectorySize(n) - 2;
-  if (!FitsInFile(file_, uint64_t{next_} + 2, rest)) return Fail(TiffFault::BeyondEnd);
-  std::vector<unsigned char> block(static_cast<size_t>(rest));
-  if (TiffStatus status = file_.ReadAt(uint64_t{next_} + 2, block.data(), block.size()); !status) return status;
+  if (!FitsInFile(file_, uint64_t{next_} + 2, rest)) return PastEnd(uint64_t{next_} + 2, rest, file_.Size());
+  std::vector<unsigned char>& block = block_;
+  block.resize(static_cast<size_t>(rest));
+  if (TiffStatus status = ReadAt(uint64_t{next_} + 2, block.data(), block.size()); !status) return status;
   directory.offset = next_;
-  directory.entries = ParseEntries(block.data(), n);
+  ParseEntries(block.data(), n, directory.entries);
   directory.next = next_ = Load32(block.data() + rest - 4);
   return {};
 }
@@ -183,30 +217,63 @@ bool CodesTwoDimensionally(const Directory& directory) {
          (InlineValue(*options) & kT4TwoDimensional) != 0;
 }
 
-bool RetagDirectory(Directory& directory, uint16_t oldTag, uint16_t newTag) {
-  if (oldTag == kTagT4Options && CodesTwoDimensionally(directory)) return false;
-  bool changed = false;
-  for (Entry& entry : directory.entries) {
+// Returns the positions of the entries it changed.
+std::vector<size_t> RetagDirectory(Directory& directory, uint16_t oldTag, uint16_t newTag) {
+  std::vector<size_t> changed;
+  if (oldTag == kTagT4Options && CodesTwoDimensionally(directory)) return changed;
+  for (size_t i = 0; i < directory.entries.size(); ++i) {
+    Entry& entry = directory.entries[i];
     if (entry.tag != oldTag) continue;
     entry.tag = newTag;
     entry.value = 0;
-    changed = true;
+    changed.push_back(i);
   }
   return changed;
+}
+
+// Runs the edit over the directory chain; `store` keeps each directory it
+// changed, with the positions of the changed entries.
+template <typename Store>
+TiffStatus RetagDirectories(TiffReader& reader, uint16_t oldTag, uint16_t newTag, Store store) {
+  DirectoryWalk walk(reader);
+  if (TiffStatus status = walk.Start(); !status) return status;
+  Directory directory;
+  while (!walk.Done()) {
+    if (TiffStatus status = walk.Next(directory); !status) return status;
+    const std::vector<size_t> changed = RetagDirectory(directory, oldTag, newTag);
+    if (changed.empty()) continue;
+    if (TiffStatus status = store(directory, changed); !status) return OnPage(status, walk.Page());
+  }
+  return {};
+}
+
+// The whole directory is written back as one block.
+TiffStatus WriteRetagged(TiffFile& file, TiffReader& reader, const Directory& directory) {
+  const std::vector<unsigned char> block = SerializeDirectory(directory.entries, directory.next);
+  if (TiffStatus status = file.WriteAt(directory.offset, block.data(), block.size()); !status) {
+    return AtOffset(status, directory.offset);
+  }
+  reader.Refresh(directory.offset, block.data(), block.size());
+  return {};
+}
+
+// Only the changed entries differ from what was read, so only they are kept.
+void OverlayRetagged(TiffReader& reader, const Directory& directory, const std::vector<size_t>& changed) {
+  unsigned char bytes[kEntrySize];
+  for (size_t index : changed) {
+    StoreEntry(bytes, directory.entries[index]);
+    reader.OverlayEntry(EntryOffset(directory, index), bytes);
+  }
 }
 
 TiffStatus RetagFile(const FilePath& path, uint16_t oldTag, uint16_t newTag) {
   TiffFile file;
   if (TiffStatus status = file.Open(path, TiffFile::Access::ReadWrite); !status) return status;
-  DirectoryWalk walk(file);
-  if (TiffStatus status = walk.Start(); !status) return status;
-  Directory directory;
-  while (!walk.Done()) {
-    if (TiffStatus status = walk.Next(directory); !status) return status;
-    if (!RetagDirectory(directory, oldTag, newTag)) continue;
-    const std::vector<unsigned char> block = SerializeDirectory(directory.entries, directory.next);
-    if (TiffStatus status = file.WriteAt(directory.offset, block.data(), block.size()); !status) return status;
-  }
+  TiffReader reader(file);
+  const TiffStatus status = RetagDirectories(reader, oldTag, newTag, [&](const Directory& directory, const auto&) {
+    return WriteRetagged(file, reader, directory);
+  });
+  if (!status) return status;
   return file.Close();
 }
 
@@ -234,7 +301,7 @@ struct PagePlan {
 
 // The entries before the first tag above 306, with Orientation and
 // PlanarConfiguration added where missing so the tags stay in ascending order.
-std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
+void KeepEntries(const std::vector<Entry>& entries, std::vector<Entry>& result) {
   size_t kept = 0;
   bool hasOrientation = false;
   bool hasPlanar = false;
@@ -242,7 +309,7 @@ std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
     hasOrientation |= entries[kept].tag == kTagOrientation;
     hasPlanar |= entries[kept].tag == kTagPlanarConfiguration;
   }
-  std::vector<Entry> result;
+  result.clear();
   result.reserve(kept + 2);
   for (size_t i = 0; i < kept; ++i) {
     if (!hasOrientation && entries[i].tag > kTagOrientation) {
@@ -257,14 +324,15 @@ std::vector<Entry> KeptEntries(const std::vector<Entry>& entries) {
   }
   if (!hasOrientation) result.push_back(AddedShort(kTagOrientation));
   if (!hasPlanar) result.push_back(AddedShort(kTagPlanarConfiguration));
-  return result;
 }
 
 // The single value of a StripOffsets or StripByteCounts entry. Several values
 // mean several strips, which cannot be joined into one for coded fax data.
 TiffStatus ReadStripField(const Entry& entry, uint32_t& value) {
-  if (entry.count > 1) return Fail(TiffFault::MultipleStrips);
-  if (entry.count == 0 || (entry.type != kTypeShort && entry.type != kTypeLong)) return Fail(TiffFault::NoStrip);
+  if (entry.count > 1) return AtTag(Fail(TiffFault::MultipleStrips), entry.tag);
+  if (entry.count == 0 || (entry.type != kTypeShort && entry.type != kTypeLong)) {
+    return AtTag(Fail(TiffFault::NoStrip), entry.tag);
+  }
   value = InlineValue(entry);
   return {};
 }
@@ -275,12 +343,22 @@ TiffStatus FindStrip(const std::vector<Entry>& entries, PagePlan& plan) {
   for (const Entry& entry : entries) {
     if (entry.tag != kTagStripOffsets && entry.tag != kTagStripByteCounts) continue;
     const Entry*& slot = entry.tag == kTagStripOffsets ? offsets : lengths;
-    if (slot) return Fail(TiffFault::MultipleStrips);
+    if (slot) return AtTag(Fail(TiffFault::MultipleStrips), entry.tag);
     slot = &entry;
   }
-  if (!offsets || !lengths) return Fail(TiffFault::NoStrip);
+  if (!offsets || !lengths) return AtTag(Fail(TiffFault::NoStrip), offsets ? kTagStripByteCounts : kTagStripOffsets);
   if (TiffStatus status = ReadStripField(*offsets, plan.stripSource); !status) return status;
   return ReadStripField(*lengths, plan.stripLength);
+}
+
+// The strip must be there and inside the file; an offset past the end is
+// StripOffsets' fault, a length that runs past it StripByteCounts'.
+TiffStatus CheckStrip(const TiffReader& source, const PagePlan& plan) {
+  if (plan.stripLength == 0) return AtTag(Fail(TiffFault::NoStrip), kTagStripByteCounts);
+  if (plan.stripSource == 0) return AtTag(Fail(TiffFault::NoStrip), kTagStripOffsets);
+  if (FitsInFile(source, plan.stripSource, plan.stripLength)) return {};
+  const TiffStatus status = PastEnd(plan.stripSource, plan.stripLength, source.Size());
+  return AtTag(status, status.place.countPastEnd ? kTagStripByteCounts : kTagStripOffsets);
 }
 
 // A resolution becomes an integer over 1. Signed division, truncating toward
@@ -300,10 +378,10 @@ bool IsResolution(const Entry& entry) {
          entry.count == 1;
 }
 
-TiffStatus CollectValue(TiffFile& source, const Entry& entry, ValueCopy& copy) {
+TiffStatus CollectValue(TiffReader& source, const Entry& entry, ValueCopy& copy) {
   copy.sourceOffset = entry.value;
   copy.size = ValueSize(entry);
-  if (!FitsInFile(source, copy.sourceOffset, copy.size)) return Fail(TiffFault::BeyondEnd);
+  if (!FitsInFile(source, copy.sourceOffset, copy.size)) return PastEnd(copy.sourceOffset, copy.size, source.Size());
   if (!IsResolution(entry)) return {};
   if (TiffStatus status = source.ReadAt(copy.sourceOffset, copy.bytes, sizeof copy.bytes); !status) return status;
   ReduceRational(copy.bytes);
@@ -313,11 +391,11 @@ TiffStatus CollectValue(TiffFile& source, const Entry& entry, ValueCopy& copy) {
 
 // Gives every out-of-line value its place, in entry order, from `end` on, and
 // moves `end` past them.
-TiffStatus PlaceValues(TiffFile& source, PagePlan& plan, uint64_t& end) {
+TiffStatus PlaceValues(TiffReader& source, PagePlan& plan, uint64_t& end) {
   for (Entry& entry : plan.entries) {
     if (!IsOutOfLine(entry)) continue;
     ValueCopy copy;
-    if (TiffStatus status = CollectValue(source, entry, copy); !status) return status;
+    if (TiffStatus status = CollectValue(source, entry, copy); !status) return AtTag(status, entry.tag);
     entry.value = static_cast<uint32_t>(end);
     end += copy.size;
     plan.values.push_back(copy);
@@ -337,13 +415,16 @@ void PlaceStrip(PagePlan& plan, uint64_t stripAt) {
   }
 }
 
-TiffStatus PlanPage(TiffFile& source, const Directory& directory, uint64_t at, PagePlan& plan) {
-  if (directory.entries.empty() || directory.entries.front().tag > kTagDateTime) return Fail(TiffFault::NoKeptEntry);
-  plan.entries = KeptEntries(directory.entries);
+TiffStatus PlanEntries(TiffReader& source, const Directory& directory, uint64_t at, PagePlan& plan) {
+  if (directory.entries.empty()) return Fail(TiffFault::NoKeptEntry);
+  if (directory.entries.front().tag > kTagDateTime) {
+    return AtTag(Fail(TiffFault::NoKeptEntry), directory.entries.front().tag);
+  }
+  KeepEntries(directory.entries, plan.entries);
+  plan.values.clear();
   if (plan.entries.size() > UINT16_MAX) return Fail(TiffFault::TooManyEntries);
   if (TiffStatus status = FindStrip(plan.entries, plan); !status) return status;
-  if (plan.stripLength == 0 || plan.stripSource == 0) return Fail(TiffFault::NoStrip);
-  if (!FitsInFile(source, plan.stripSource, plan.stripLength)) return Fail(TiffFault::BeyondEnd);
+  if (TiffStatus status = CheckStrip(source, plan); !status) return status;
   uint64_t stripAt = at + DirectorySize(plan.entries.size());
   if (TiffStatus status = PlaceValues(source, plan, stripAt); !status) return status;
   plan.end = stripAt + plan.stripLength;
@@ -353,7 +434,12 @@ TiffStatus PlanPage(TiffFile& source, const Directory& directory, uint64_t at, P
   return {};
 }
 
-TiffStatus WritePage(ChunkWriter& writer, TiffFile& source, const PagePlan& plan) {
+// A fault without a place of its own lies in the page's directory.
+TiffStatus PlanPage(TiffReader& source, const Directory& directory, uint64_t at, PagePlan& plan) {
+  return AtOffset(PlanEntries(source, directory, at, plan), directory.offset);
+}
+
+TiffStatus WritePage(ChunkWriter& writer, TiffReader& source, const PagePlan& plan) {
   const std::vector<unsigned char> block = SerializeDirectory(plan.entries, plan.next);
   if (TiffStatus status = writer.Append(block.data(), block.size()); !status) return status;
   for (const ValueCopy& value : plan.values) {
@@ -372,30 +458,56 @@ TiffStatus WriteHeader(ChunkWriter& writer) {
   return writer.Append(header, sizeof header);
 }
 
-TiffStatus RewriteFile(const FilePath& sourcePath, const FilePath& destinationPath) {
-  TiffFile source;
-  if (TiffStatus status = source.Open(sourcePath, TiffFile::Access::Read); !status) return status;
+// Plans every page of the result in order and hands each plan to `use`;
+// `reached` sees each directory first.
+template <typename UsePage, typename ReachDirectory>
+TiffStatus PlanPages(TiffReader& source, UsePage use, ReachDirectory reached) {
   DirectoryWalk walk(source);
   if (TiffStatus status = walk.Start(); !status) return status;
+  Directory directory;
+  uint64_t at = kHeaderSize;
+  PagePlan plan;  // one for all pages: its vectors keep their memory
+  while (!walk.Done()) {
+    if (TiffStatus status = walk.Next(directory); !status) return status;
+    if (TiffStatus status = reached(directory); !status) return status;
+    if (TiffStatus status = PlanPage(source, directory, at, plan); !status) return OnPage(status, walk.Page());
+    if (TiffStatus status = use(plan); !status) return OnPage(status, walk.Page());
+    at = plan.end;
+  }
+  return {};
+}
+
+TiffStatus ReachAny(const Directory&) { return {}; }
+
+template <typename UsePage>
+TiffStatus PlanPages(TiffReader& source, UsePage use) {
+  return PlanPages(source, use, ReachAny);
+}
+
+template <typename ReachDirectory>
+TiffStatus RewriteFile(TiffReader& source, const FilePath& destinationPath, ReachDirectory reached) {
+  // The header is checked before anything is created.
+  if (TiffStatus status = DirectoryWalk(source).Start(); !status) return status;
   OutputFile output;
   if (TiffStatus status = output.Create(destinationPath); !status) return status;
   ChunkWriter writer(output.file());
   if (TiffStatus status = WriteHeader(writer); !status) return status;
-  Directory directory;
-  while (!walk.Done()) {
-    if (TiffStatus status = walk.Next(directory); !status) return status;
-    PagePlan plan;
-    if (TiffStatus status = PlanPage(source, directory, writer.Position(), plan); !status) return status;
-    if (TiffStatus status = WritePage(writer, source, plan); !status) return status;
-  }
-  if (TiffStatus status = writer.Flush(); !status) return status;
+  const TiffStatus status = PlanPages(
+      source, [&](const PagePlan& plan) { return WritePage(writer, source, plan); }, reached);
+  if (!status) return status;
+  if (TiffStatus flushed = writer.Flush(); !flushed) return flushed;
   return output.Keep();
+}
+
+TiffStatus RewriteFile(TiffReader& source, const FilePath& destinationPath) {
+  return RewriteFile(source, destinationPath, ReachAny);
 }
 
 TiffStatus CountDirectories(const FilePath& path, uint32_t& pages) {
   TiffFile file;
   if (TiffStatus status = file.Open(path, TiffFile::Access::Read); !status) return status;
-  DirectoryWalk walk(file);
+  TiffReader reader(file);
+  DirectoryWalk walk(reader);
   if (TiffStatus status = walk.Start(); !status) return status;
   Directory directory;
   uint32_t counted = 0;
@@ -406,17 +518,117 @@ TiffStatus CountDirectories(const FilePath& path, uint32_t& pages) {
   return {};
 }
 
+// ---- CheckTiffFile ------------------------------------------------------
+
+std::optional<uint32_t> InlineOf(const std::vector<Entry>& entries, uint16_t tag) {
+  for (const Entry& entry : entries) {
+    if (entry.tag == tag && !IsOutOfLine(entry)) return InlineValue(entry);
+  }
+  return std::nullopt;
+}
+
+// A resolution as it is sent: the reduced value the plan holds for it.
+std::optional<TiffRational> ResolutionOf(const PagePlan& plan, uint16_t tag) {
+  size_t value = 0;
+  for (const Entry& entry : plan.entries) {
+    if (!IsOutOfLine(entry)) continue;
+    const ValueCopy& copy = plan.values[value++];
+    if (entry.tag == tag && copy.replaced) return TiffRational{Load32(copy.bytes), Load32(copy.bytes + 4)};
+  }
+  return std::nullopt;
+}
+
+TiffPageInfo DescribePage(const PagePlan& plan) {
+  TiffPageInfo page;
+  page.width = InlineOf(plan.entries, kTagImageWidth);
+  page.length = InlineOf(plan.entries, kTagImageLength);
+  page.compression = InlineOf(plan.entries, kTagCompression);
+  page.fillOrder = InlineOf(plan.entries, kTagFillOrder);
+  page.resolutionUnit = InlineOf(plan.entries, kTagResolutionUnit);
+  page.xResolution = ResolutionOf(plan, kTagXResolution);
+  page.yResolution = ResolutionOf(plan, kTagYResolution);
+  page.stripOffset = plan.stripSource;
+  page.stripLength = plan.stripLength;
+  return page;
+}
+
+// The provider's edit, kept in memory: what the rewrite reads is what the
+// provider's working copy holds after ProcessTiffTags. Like the provider, a
+// failed edit does not stop the rewrite; its outcome is returned apart.
+TiffStatus OverlayProviderRetag(TiffReader& source) {
+  return RetagDirectories(source, kTagT4Options, kTagT6Options,
+                          [&](const Directory& directory, const std::vector<size_t>& changed) {
+                            OverlayRetagged(source, directory, changed);
+                            return TiffStatus{};
+                          });
+}
+
+TiffStatus CheckPages(const FilePath& path, const TiffPageVisitor& visit) {
+  TiffFile file;
+  if (TiffStatus status = file.Open(path, TiffFile::Access::Read); !status) return status;
+  TiffReader source(file);
+  OverlayProviderRetag(source);
+  return PlanPages(source, [&](const PagePlan& plan) {
+    visit(DescribePage(plan));
+    return TiffStatus{};
+  });
+}
+
+// Edits each directory as the rewrite reaches it, so every directory is read
+// once. That equals editing the whole chain first unless an edited entry lies
+// in bytes the rewrite had read before (only pages that overlap can do that):
+// then `tooLate` is set and the rewrite stops, for the caller to start over.
+TiffStatus RewriteRetaggingOnTheWay(TiffReader& source, const FilePath& destinationPath, bool& tooLate) {
+  source.TrackReads(true);
+  source.MarkRead(0, kHeaderSize);
+  return RewriteFile(source, destinationPath, [&](Directory& directory) {
+    const std::vector<size_t> changed = RetagDirectory(directory, kTagT4Options, kTagT6Options);
+    for (size_t index : changed) tooLate |= source.WasRead(EntryOffset(directory, index), kEntrySize);
+    if (tooLate) return Fail(TiffFault::CannotRead);  // never reported
+    source.MarkRead(directory.offset, DirectorySize(directory.entries.size()));
+    OverlayRetagged(source, directory, changed);
+    return TiffStatus{};
+  });
+}
+
+TiffStatus RewriteRetagged(const FilePath& sourcePath, const FilePath& destinationPath, TiffStatus& retagged) {
+  TiffFile file;
+  if (TiffStatus status = file.Open(sourcePath, TiffFile::Access::Read); !status) return status;
+  bool tooLate = false;
+  {
+    TiffReader source(file);
+    const TiffStatus status = RewriteRetaggingOnTheWay(source, destinationPath, tooLate);
+    if (!tooLate) return status;
+  }
+  TiffReader source(file);
+  retagged = OverlayProviderRetag(source);
+  return RewriteFile(source, destinationPath);
+}
+
+TiffStatus RewriteFile(const FilePath& sourcePath, const FilePath& destinationPath) {
+  TiffFile file;
+  if (TiffStatus status = file.Open(sourcePath, TiffFile::Access::Read); !status) return status;
+  TiffReader source(file);
+  return RewriteFile(source, destinationPath);
+}
+
+// Turns the one failure that escapes as an exception into its fault.
+template <typename Work>
+TiffStatus Guarded(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return Fail(TiffFault::OutOfMemory);
+  }
+}
+
 }  // namespace
 
 // Renames every oldTag entry to newTag with value 0, in place, except where
 // that would destroy a page's record of its T.4 coding (see above).
 // Directories already written back keep their change if a later one fails.
 TiffStatus ProcessTiffTags(const FilePath& path, uint16_t oldTag, uint16_t newTag) {
-  try {
-    return RetagFile(path, oldTag, newTag);
-  } catch (const std::bad_alloc&) {
-    return Fail(TiffFault::OutOfMemory);
-  }
+  return Guarded([&] { return RetagFile(path, oldTag, newTag); });
 }
 
 // Writes the T.37 layout: per page its directory (tags up to 306, with
@@ -424,21 +636,22 @@ TiffStatus ProcessTiffTags(const FilePath& path, uint16_t oldTag, uint16_t newTa
 // over 1), its out-of-line values, then its single strip. Image data moves in
 // fixed-size chunks; the destination is removed again on any failure.
 TiffStatus RestructureTiffFile(const FilePath& source, const FilePath& destination) {
-  try {
-    return RewriteFile(source, destination);
-  } catch (const std::bad_alloc&) {
-    return Fail(TiffFault::OutOfMemory);
-  }
+  return Guarded([&] { return RewriteFile(source, destination); });
+}
+
+TiffStatus RestructureAsProvider(const FilePath& source, const FilePath& destination, TiffStatus& retagged) {
+  retagged = {};
+  return Guarded([&] { return RewriteRetagged(source, destination, retagged); });
+}
+
+TiffStatus CheckTiffFile(const FilePath& path, const TiffPageVisitor& visit) {
+  return Guarded([&] { return CheckPages(path, visit); });
 }
 
 // Sets pages to the number of directories, 0 on any failure.
 TiffStatus CountTiffPages(const FilePath& path, uint32_t& pages) {
   pages = 0;
-  try {
-    return CountDirectories(path, pages);
-  } catch (const std::bad_alloc&) {
-    return Fail(TiffFault::OutOfMemory);
-  }
+  return Guarded([&] { return CountDirectories(path, pages); });
 }
 
 }  // namespace corvisk

@@ -1,7 +1,9 @@
 // libFuzzer entry point for the fax document routines. Each input goes the
 // provider's way (count, retag in place, restructure, count the result) and
-// must keep three promises: a failed rewrite leaves no result file, a result
-// has as many pages as its source, and rewriting a result changes nothing.
+// must keep its promises: a failed rewrite leaves no result file and says
+// where it failed, a result has as many pages as its source, rewriting a
+// result changes nothing, and faxtiff's check and rewrite (which hold the
+// retag in memory) find what the provider's way finds.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +23,7 @@ using corvisk::TiffStatus;
 
 struct Scratch {
   std::string folder;
-  std::string input, result, again;
+  std::string input, result, again, direct;
 };
 
 Scratch& Files() {
@@ -35,12 +37,12 @@ void CreateScratch() {
   std::string pattern = std::string(base) + "/tiff-fuzz-XXXXXX";
   if (!mkdtemp(pattern.data())) std::abort();
   Scratch& files = Files();
-  files = {pattern, pattern + "/input.tif", pattern + "/result.tif", pattern + "/again.tif"};
+  files = {pattern, pattern + "/input.tif", pattern + "/result.tif", pattern + "/again.tif", pattern + "/direct.tif"};
 }
 
 void RemoveScratch() {
   const Scratch& files = Files();
-  for (const std::string& path : {files.input, files.result, files.again}) unlink(path.c_str());
+  for (const std::string& path : {files.input, files.result, files.again, files.direct}) unlink(path.c_str());
   rmdir(files.folder.c_str());
 }
 
@@ -82,6 +84,21 @@ void CheckResult(uint32_t sourcePages, bool sourceCounted) {
   unlink(files.again.c_str());
 }
 
+bool SameFault(const TiffStatus& a, const TiffStatus& b) {
+  return a.fault == b.fault && a.place.page == b.place.page && a.place.tag == b.place.tag &&
+         a.place.offset == b.place.offset;
+}
+
+void CheckFailure(const TiffStatus& status, uint32_t sourcePages, bool sourceCounted) {
+  Require(!Exists(Files().result), "a failed rewrite leaves no result file");
+  Require(corvisk::ErrorCodeOf(status) != 0, "a failure never looks like success to the job");
+  const std::string text = corvisk::DescribeTiffStatus(status);
+  Require(text.find(corvisk::DescribeTiffFault(status.fault)) != std::string::npos ||
+              status.fault == corvisk::TiffFault::BeyondEnd,
+          "a located fault keeps its kind's text");
+  Require(!sourceCounted || status.place.page <= sourcePages, "a fault lies on a page of the document");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -95,15 +112,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteInput(data, size);
   uint32_t sourcePages = 0;
   const bool counted = static_cast<bool>(corvisk::CountTiffPages(files.input, sourcePages));
+  uint32_t checkedPages = 0;
+  const TiffStatus checked = corvisk::CheckTiffFile(files.input, [&](const corvisk::TiffPageInfo&) { ++checkedPages; });
+  TiffStatus retagged;
+  const TiffStatus direct = corvisk::RestructureAsProvider(files.input, files.direct, retagged);
   corvisk::ProcessTiffTags(files.input, corvisk::kTagT4Options, corvisk::kTagT6Options);
   const TiffStatus status = corvisk::RestructureTiffFile(files.input, files.result);
+  Require(SameFault(direct, status), "faxtiff's rewrite fails where the provider's does");
+  Require(SameFault(checked, status), "faxtiff check finds the rewrite's fault");
   if (status) {
+    Require(ReadAll(files.direct) == ReadAll(files.result), "faxtiff's rewrite gives the provider's bytes");
+    Require(!counted || checkedPages == sourcePages, "faxtiff check shows every page");
     CheckResult(sourcePages, counted);
     unlink(files.result.c_str());
+    unlink(files.direct.c_str());
   } else {
-    Require(!Exists(files.result), "a failed rewrite leaves no result file");
-    Require(corvisk::DescribeTiffFault(status.fault)[0] != '\0', "every failure has a text");
-    Require(corvisk::ErrorCodeOf(status) != 0, "a failure never looks like success to the job");
+    CheckFailure(status, sourcePages, counted);
   }
   return 0;
 }

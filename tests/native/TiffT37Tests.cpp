@@ -384,12 +384,118 @@ TEST_F(MalformedTiff, PagesWithoutASingleUsableStrip) {
   ExpectRejected(BuildTiff({firstTagAbove306}).bytes, TiffFault::NoKeptEntry);
 }
 
+// faxtiff holds the edit in memory instead of writing a working copy. A strip
+// that covers both directories (legal, if odd) must still carry their edited
+// entries, as the provider's edited copy does.
+TEST_F(MalformedTiff, FaxtiffWayGivesTheProvidersBytesWhereAStripCoversDirectories) {
+  BuiltTiff tiff = TwoPages();
+  const uint32_t end = tiff.directories[1] + 2 + 12 * 15 + 4;
+  Put32(tiff.bytes, tiff.directories[0] + 2 + 12 * 10 + 8,
+        end - Get32(tiff.bytes, tiff.directories[0] + 2 + 12 * 7 + 8));
+  const Bytes providers = Restructure(Retag(tiff.bytes));
+
+  TiffStatus retagged;
+  const std::string result = scratch_.Path("faxtiff.tif");
+  EXPECT_TRUE(RestructureAsProvider(scratch_.Write("document.tif", tiff.bytes), result, retagged));
+  EXPECT_TRUE(retagged);
+  EXPECT_EQ(ScratchFolder::Read(result), providers);
+}
+
+// Where each fault lies: page, tag and offset, as faxtiff and the log show them.
+class FaultPlaces : public MalformedTiff {
+ protected:
+  TiffStatus Rejected(const Bytes& bytes) { return RestructureStatus(bytes); }
+
+  static void ExpectPlace(const TiffStatus& status, uint32_t page, int32_t tag, int64_t offset) {
+    EXPECT_EQ(status.place.page, page) << DescribeTiffStatus(status);
+    EXPECT_EQ(status.place.tag, tag) << DescribeTiffStatus(status);
+    EXPECT_EQ(status.place.offset, offset) << DescribeTiffStatus(status);
+  }
+
+  static uint64_t EntryAt(uint32_t directory, int index) { return directory + 2 + 12 * index; }
+};
+
+TEST_F(FaultPlaces, PastTheEndNamesTheFieldThatPointsThere) {
+  BuiltTiff tiff = TwoPages();
+  const uint32_t dir = tiff.directories[1];
+  const uint64_t size = tiff.bytes.size();
+
+  Bytes length = tiff.bytes;
+  const uint32_t stripAt = Get32(length, EntryAt(dir, 7) + 8);
+  Put32(length, EntryAt(dir, 10) + 8, static_cast<uint32_t>(size));
+  const TiffStatus tooLong = Rejected(length);
+  ExpectPlace(tooLong, 2, 279, static_cast<int64_t>(stripAt + size));
+  EXPECT_EQ(DescribeTiffStatus(tooLong),
+            "page 2: StripByteCounts (279): count points past the end of the file (offset " +
+                std::to_string(stripAt + size) + ", file " + std::to_string(size) + " bytes)");
+
+  Bytes stripOffset = tiff.bytes;
+  Put32(stripOffset, EntryAt(dir, 7) + 8, 1204332);
+  const TiffStatus farStrip = Rejected(stripOffset);
+  ExpectPlace(farStrip, 2, 273, 1204332);
+  EXPECT_NE(DescribeTiffStatus(farStrip).find("StripOffsets (273): offset points past the end of the file (offset "
+                                              "1,204,332, file "),
+            std::string::npos);
+
+  Bytes valueOffset = tiff.bytes;
+  Put32(valueOffset, EntryAt(dir, 11) + 8, 0xFFFFFFFCu);
+  ExpectPlace(Rejected(valueOffset), 2, 282, 0xFFFFFFFCu);
+
+  Bytes directoryOffset = tiff.bytes;
+  Put32(directoryOffset, EntryAt(tiff.directories[0], 15), 0xFFFFFFF0u);
+  const TiffStatus farDirectory = Rejected(directoryOffset);
+  ExpectPlace(farDirectory, 2, -1, 0xFFFFFFF0u);
+  EXPECT_EQ(farDirectory.place.countPastEnd, false);
+
+  Bytes entryCount = tiff.bytes;
+  Put16(entryCount, dir, 0xFFFF);
+  const TiffStatus manyEntries = Rejected(entryCount);
+  ExpectPlace(manyEntries, 2, -1, dir + 2 + 12 * 0xFFFF + 4);
+  EXPECT_EQ(manyEntries.place.countPastEnd, true);
+}
+
+TEST_F(FaultPlaces, ChainAndStripFaultsNameTheirPageAndDirectory) {
+  BuiltTiff loop = TwoPages();
+  Put32(loop.bytes, loop.bytes.size() - 4, loop.directories[0]);
+  ExpectPlace(Rejected(loop.bytes), 3, -1, loop.directories[0]);
+  TiffStatus counted;
+  Pages(loop.bytes, &counted);
+  ExpectPlace(counted, 3, -1, loop.directories[0]);
+
+  TestPage twoStrips = FaxPage(4, 0, Pattern(20));
+  twoStrips.entries[7] = {273, 4, 2, 0, {8, 0, 0, 0, 18, 0, 0, 0}};
+  BuiltTiff multiple = BuildTiff({FaxPage(4, 0, Pattern(20)), twoStrips});
+  ExpectPlace(Rejected(multiple.bytes), 2, 273, multiple.directories[1]);
+
+  TestPage noOffsets = FaxPage(4, 0, Pattern(20));
+  noOffsets.entries.erase(noOffsets.entries.begin() + 7);
+  BuiltTiff missing = BuildTiff({noOffsets});
+  ExpectPlace(Rejected(missing.bytes), 1, 273, missing.directories[0]);
+
+  BuiltTiff empty = BuildTiff({FaxPage(4, 0, {})});
+  ExpectPlace(Rejected(empty.bytes), 1, 279, empty.directories[0]);
+
+  TestPage above306{{Long(307, 1), StripOffsets(), StripByteCounts()}, Pattern(4)};
+  BuiltTiff noKept = BuildTiff({FaxPage(4, 0, Pattern(20)), above306});
+  const TiffStatus status = Rejected(noKept.bytes);
+  ExpectPlace(status, 2, 307, noKept.directories[1]);
+  EXPECT_EQ(DescribeTiffStatus(status), "page 2: tag 307 (307): a directory has no entry up to tag 306 (offset " +
+                                            std::to_string(noKept.directories[1]) + ")");
+}
+
+// The header is not on a page; a missing file says what the system said.
+TEST_F(FaultPlaces, FileFaultsHaveNoPage) {
+  ExpectPlace(Rejected({'M', 'M', 0, 42, 0, 0, 0, 8}), 0, -1, -1);
+  const TiffStatus missing = RestructureTiffFile(scratch_.Path("missing.tif"), scratch_.Path("out.tif"));
+  EXPECT_EQ(DescribeTiffStatus(missing), std::string("cannot open the file: ") + std::strerror(ENOENT));
+}
+
 TEST(TiffFaults, JobErrorCodes) {
-  EXPECT_EQ(ErrorCodeOf({TiffFault::NoStrip, 0}), kUnexpected);
-  EXPECT_EQ(ErrorCodeOf({TiffFault::NoKeptEntry, 0}), kUnexpected);
-  EXPECT_EQ(ErrorCodeOf({TiffFault::DirectoryLoop, 0}), kUnexpected);
-  EXPECT_EQ(ErrorCodeOf({TiffFault::OutOfMemory, 0}), 0x8007000Eu);
-  EXPECT_EQ(ErrorCodeOf({TiffFault::CannotRead, 5}), 5u);
+  EXPECT_EQ(ErrorCodeOf(Fail(TiffFault::NoStrip, 0)), kUnexpected);
+  EXPECT_EQ(ErrorCodeOf(Fail(TiffFault::NoKeptEntry, 0)), kUnexpected);
+  EXPECT_EQ(ErrorCodeOf(Fail(TiffFault::DirectoryLoop, 0)), kUnexpected);
+  EXPECT_EQ(ErrorCodeOf(Fail(TiffFault::OutOfMemory, 0)), 0x8007000Eu);
+  EXPECT_EQ(ErrorCodeOf(Fail(TiffFault::CannotRead, 5)), 5u);
   EXPECT_EQ(ErrorCodeOf({}), 0u);
 }
 
@@ -417,14 +523,6 @@ TEST_F(TiffRoutines, FailureOnALaterPageRemovesTheResult) {
   const std::string result = scratch_.Write("result.tif", Bytes{1, 2, 3});
   EXPECT_EQ(RestructureTiffFile(scratch_.Write("source.tif", tiff.bytes), result).fault, TiffFault::BeyondEnd);
   EXPECT_FALSE(ScratchFolder::Exists(result));
-}
-
-TEST_F(TiffRoutines, CopyWholeFileCopiesEveryByte) {
-  const Bytes content = Pattern(2 * ChunkWriter::kChunkSize + 3);
-  const std::string copy = scratch_.Path("copy.bin");
-  EXPECT_TRUE(CopyWholeFile(scratch_.Write("original.bin", content), copy));
-  EXPECT_EQ(ScratchFolder::Read(copy), content);
-  EXPECT_EQ(CopyWholeFile(scratch_.Path("missing.bin"), copy).fault, TiffFault::CannotOpen);
 }
 
 }  // namespace

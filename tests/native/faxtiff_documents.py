@@ -274,6 +274,32 @@ class RealFaxDocuments(unittest.TestCase):
         self.assert_refused(cut, "past the end")
         self.assert_refused(self.docs.path("missing.tif"), "cannot open")
 
+    def test_check_lists_pages_and_names_the_first_fault(self):
+        good = self.docs.tiffcp("check-mh-fine-2.tif", "g3:1d", FINE, 2)
+        strips = self.docs.tiffcp("check-strips.tif", "g4", FINE, 2, "-r", "64")
+        whole = self.docs.imagemagick("check-whole.tif", "Group4", FINE, 2)
+        cut = self.docs.path("check-cut.tif")
+        write_bytes(cut, read_bytes(whole)[:-50])
+        done = run(FAXTIFF, "check", good, strips, cut, check=False)
+        self.assertEqual(done.returncode, 1, done.stderr)
+        pages = read_pages(good)[0]
+        strip = [(inline_value(field(e, 279)), inline_value(field(e, 273))) for _, e, _ in pages]
+        lines = done.stdout.splitlines()
+        self.assertEqual(len(lines), 6, done.stdout)  # the cut document's first page is whole
+        self.assertEqual(lines[:4], [
+            f"{good}: page 1: 1728 x 700 pixels, 204 x 196 dpi, compression 3 (T.4, Group 3), fill order 1, "
+            f"strip of {strip[0][0]} bytes at offset {strip[0][1]}",
+            f"{good}: page 2: 1728 x 700 pixels, 204 x 196 dpi, compression 3 (T.4, Group 3), fill order 1, "
+            f"strip of {strip[1][0]} bytes at offset {strip[1][1]}",
+            f"{good}: sends as is",
+            f"{strips}: page 1: StripOffsets (273): a page is stored in more than one strip "
+            f"(offset {read_pages(strips)[0][0][0]:,})",
+        ])
+        self.assertRegex(lines[-1],
+                         rf"^{re.escape(cut)}: page 2: .*points past the end of the file \(offset [\d,]+, "
+                         rf"file {os.path.getsize(cut):,} bytes\)$")
+        self.assertEqual(run(FAXTIFF, "check", good).returncode, 0)
+
 
 if __name__ == "__main__":
     FAXTIFF = sys.argv.pop(1)

@@ -2,6 +2,7 @@
 // it: every message and its result, and what opening it starts.
 #include <windows.h>
 #include <cpl.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "AppletSupport.h"
 #include "ChildProcess.h"
@@ -27,6 +29,9 @@ constexpr DWORD kStartWaitMs = 10000;
 // Long enough for a program that was wrongly started to have recorded itself.
 constexpr DWORD kNoStartWaitMs = 1500;
 
+constexpr char kAppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\CorviskFSPConfig.exe";
+// What the installer's action gives the settings key.
+constexpr char kSettingsKeyAccess[] = "D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KR;;;NS)";
 
 class AppletTest : public ::testing::Test {
  protected:
@@ -173,6 +178,103 @@ TEST_F(AppletTest, ActivatesARunningProgramInsteadOfStartingOne) {
   waiter.join();
   EXPECT_TRUE(activated);
   EXPECT_EQ(program_.StartedCommandLine(kNoStartWaitMs), "");
+}
+
+// The program registered under App Paths, as the package registers it; gone
+// with the object.
+class AppPath {
+ public:
+  explicit AppPath(const std::string& program) {
+    unique_hkey key;
+    created_ = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                               nullptr) == ERROR_SUCCESS &&
+               RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+                              static_cast<DWORD>(program.size() + 1)) == ERROR_SUCCESS;
+  }
+  ~AppPath() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathKey); }
+  AppPath(const AppPath&) = delete;
+  AppPath& operator=(const AppPath&) = delete;
+
+  bool Created() const { return created_; }
+
+ private:
+  bool created_ = false;
+};
+
+// The settings key's access list as text, read back as the key has it now.
+std::string SettingsKeyAccess() {
+  unique_hkey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, READ_CONTROL, key.put()) != ERROR_SUCCESS) return "";
+  std::vector<BYTE> descriptor(4096);
+  DWORD size = static_cast<DWORD>(descriptor.size());
+  if (RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size) != ERROR_SUCCESS) return "";
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr))
+    return "";
+  const unique_hlocal owned(text);
+  return text;
+}
+
+// An administrator's token as UAC filters it for programs that do not ask
+// for elevation: Administrators only denies.
+unique_handle FilteredAdministratorToken() {
+  unique_handle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_QUERY, token.put()))
+    return {};
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof administrators;
+  if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)) return {};
+  SID_AND_ATTRIBUTES disabled{administrators, 0};
+  unique_handle filtered;
+  if (!CreateRestrictedToken(token.get(), 0, 1, &disabled, 0, nullptr, 0, nullptr, filtered.put())) return {};
+  return filtered;
+}
+
+// Runs applet_host with the token (CreateProcessWithTokenW would ignore it
+// under Wine) and returns its exit code.
+DWORD RunHostWithToken(HANDLE token, const char* mode, const std::string& folder) {
+  const std::wstring programFolder = ProgramFolder();
+  std::string commandLine =
+      "\"" + std::string(programFolder.begin(), programFolder.end()) + "applet_host.exe\" " + mode;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessAsUserA(token, nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                            &startup, &process))
+    return GetLastError() | 0x80000000u;
+  const unique_handle thread(process.hThread), owned(process.hProcess);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process.hProcess, kStartWaitMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  return code;
+}
+
+using SecureSettingsKeyFn = UINT(WINAPI*)(unsigned long install);
+
+// With UAC, the control panel runs with the administrator's filtered token,
+// which the settings key's access list refuses: the applet finds the program
+// by its bare name, through the App Paths entry the package writes.
+TEST_F(AppletTest, FindsTheProgramThroughAppPathsWhenThePathIsRefused) {
+  ASSERT_TRUE(program_.Install());
+  WriteSetting("ThePath", program_.Folder() + "\\not-here");
+  // The installer's own action secures the key.
+  const unique_hmodule actions(LoadLibraryW((ProgramFolder() + L"CorviskFSP_CA.dll").c_str()));
+  ASSERT_TRUE(actions);
+  const auto secure = reinterpret_cast<SecureSettingsKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(actions.get(), "SecureSettingsKey")));
+  ASSERT_NE(secure, nullptr);
+  ASSERT_EQ(secure(0), static_cast<UINT>(ERROR_SUCCESS));
+  const AppPath appPath(program_.Folder() + "\\CorviskFSPConfig.exe");
+  ASSERT_TRUE(appPath.Created());
+  const unique_handle token = FilteredAdministratorToken();
+  ASSERT_TRUE(token) << GetLastError();
+
+  // Wine does not keep an access list across a restart of its server: read
+  // back just before the read that it must refuse.
+  ASSERT_EQ(SettingsKeyAccess(), kSettingsKeyAccess);
+  EXPECT_EQ(RunHostWithToken(token.get(), "read-settings", previousFolder_), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(RunHostWithToken(token.get(), "open", previousFolder_), 0u);
+  EXPECT_EQ(program_.StartedCommandLine(kStartWaitMs), "\"" + program_.Folder() + "\\CorviskFSPConfig.exe\"");
 }
 
 }  // namespace

@@ -94,6 +94,24 @@ TEST_F(ConfigTestMailTest, RetrieveWithoutAnAtSignSaysSoAndKeepsTheServer) {
   EXPECT_EQ(program.Text(IDC_SMTP_SERVER), "mail.example.com");
 }
 
+// Regression: the test mail went to every address of a list typed as the
+// notify address.
+TEST_F(ConfigTestMailTest, AddressListIsRefusedBeforeTheQuestion) {
+  UseServer(open_);
+  WriteSetting("NotifyMeEMailAddress", "fax.admin@example.com;attacker@evil.example");
+  ConfigProgram program;
+  program.SelectPage(kMailServerPage);
+  program.Click(IDC_TEST_MAIL);
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  if (!ScreenshotFolder().empty()) TakePicture(box->window, L"test-mail-address-list.png");
+  EXPECT_EQ(box->text, "Invalid notify e-mail address: it contains \";\"");
+  EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  program.Answer(*box, IDOK);
+  EXPECT_TRUE(SheetFree(program));
+  EXPECT_TRUE(open_.Received().empty());
+}
+
 TEST_F(ConfigTestMailTest, CancelAtTheQuestionSendsNothing) {
   UseServer(open_);
   ConfigProgram program;

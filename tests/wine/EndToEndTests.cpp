@@ -275,4 +275,85 @@ TEST_F(EndToEndTest, ConcurrentSendsEachSendTheirOwnPages) {
   RemoveDirectoryW(folder.c_str());
 }
 
+// A fax user types the number, and it becomes the recipient's local part and
+// the subject. Regression: "attacker@evil.example;12345" mailed the fax and
+// the gateway password to attacker@evil.example as well.
+struct RefusedNumber {
+  const char* name;
+  const wchar_t* dialled;
+  const char* marker;  // what no received message may carry; none for the empty number
+  const char* event;
+};
+
+const RefusedNumber kRefusedNumbers[] = {
+    {"Semicolon", L"5551001;attacker", "5551001",
+     "Fax number not sent because it contains \";\": \"5551001;attacker\""},
+    {"AddressList", L"attacker@evil.example, 5551002", "5551002",
+     "Fax number not sent because it contains \"@\": \"attacker@evil.example5551002\""},
+    {"AngleBrackets", L"<5551003@evil.example>", "5551003",
+     "Fax number not sent because it contains \"<\": \"<5551003@evil.example>\""},
+    {"Quotes", L"\"5551004\"", "5551004", "Fax number not sent because it contains \"\\\"\": \"\\\"5551004\\\"\""},
+    {"LineBreak", L"5551005\r\nBcc: attacker@evil.example", "5551005",
+     "Fax number not sent because it contains \"\\r\": \"5551005\\r\\nBcc:attacker@evil.example\""},
+    {"Tab", L"5551006\t", "5551006", "Fax number not sent because it contains \"\\t\": \"5551006\\t\""},
+    {"NonAsciiByte", L"5551007\u00e9", "5551007",
+     "Fax number not sent because it contains \"\\xE9\": \"5551007\\xE9\""},
+    {"Colon", L"5551008:", "5551008", "Fax number not sent because it contains \":\": \"5551008:\""},
+    {"OnlySeparators", L"T ( , ) ", nullptr, "Fax number not sent because it is empty: \"\""},
+};
+
+// Test names stay the same from build to build.
+void PrintTo(const RefusedNumber& number, std::ostream* out) { *out << number.name; }
+
+class RefusedNumberTest : public EndToEndTest, public ::testing::WithParamInterface<RefusedNumber> {};
+
+TEST_P(RefusedNumberTest, FailsTheJobBeforeAnythingIsMadeOrSent) {
+  const RefusedNumber& number = GetParam();
+  const StatusPacket final = Send(number.dialled);
+  EXPECT_FALSE(result_);
+  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+  EXPECT_EQ(final.errorCode, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(lastError_, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  const std::vector<CapturedEvent> events = Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].type, EVENTLOG_ERROR_TYPE);
+  EXPECT_EQ(events[0].strings, std::vector<std::string>{number.event});
+  EXPECT_NE(DebugText().find(std::string(number.event) + "\r\n"), std::string::npos) << DebugText();
+  for (const ReceivedMessage& message : GatewayServer("open").Received()) {
+    const std::string marker = number.marker ? number.marker : "(none)";
+    for (const std::string& recipient : message.recipients) {
+      EXPECT_NE(recipient.front(), '@') << "an empty number was sent";
+      EXPECT_EQ(recipient.find(marker), std::string::npos) << recipient;
+    }
+    EXPECT_EQ(message.Header("Subject").find(marker), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEndTest, RefusedNumberTest, ::testing::ValuesIn(kRefusedNumbers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct KeptNumber {
+  const char* name;
+  const char* number;
+};
+void PrintTo(const KeptNumber& number, std::ostream* out) { *out << number.name; }
+
+class KeptNumberTest : public EndToEndTest, public ::testing::WithParamInterface<KeptNumber> {};
+
+TEST_P(KeptNumberTest, GoesToExactlyOneRecipient) {
+  const std::string number = GetParam().number;
+  EXPECT_EQ(Send(std::wstring(number.begin(), number.end()).c_str()).statusId, FS_COMPLETED);
+  const auto message = FindBySubject(GatewayServer("open"), number);
+  ASSERT_TRUE(message);
+  const std::string recipient = number + "@" + kGatewayDomain;
+  EXPECT_EQ(message->recipients, std::vector<std::string>{recipient});
+  EXPECT_EQ(message->Header("To"), recipient);
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEndTest, KeptNumberTest,
+                         ::testing::Values(KeptNumber{"Rfc3192", "FAX=+61299995561/T33S=12"},
+                                           KeptNumber{"LettersDotAndDash", "Sales.Desk-5562"},
+                                           KeptNumber{"PlusDotDashAndEquals", "+61.2-9999=5563"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

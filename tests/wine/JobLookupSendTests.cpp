@@ -178,4 +178,33 @@ TEST_F(JobLookupSendTest, NtlmServerFailureWithoutDescriptionLeavesAnEmptyErrorE
   EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n\r\n"), std::string::npos) << DebugText();
 }
 
+// Regression: the sender's own e-mail address, which a user types, became
+// the sender as it was, so an address list or a header line reached CDO.
+TEST_F(JobLookupSendTest, JobAddressThatIsNotOneAddressKeepsTheConfiguredSender) {
+  SeedJobs({{L"510", kProviderDevice, kInProgress, L"job-owner@example.com, attacker@evil.example"}});
+  EXPECT_EQ(SendOn(kServer2003, L"0299990510").statusId, FS_COMPLETED);
+  const auto message = Delivered("0299990510 JobID:510");
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->mailFrom, kConfiguredSender);
+  EXPECT_EQ(message->Header("From"), kConfiguredSender);
+  EXPECT_EQ(message->recipients.size(), 1u);
+  EXPECT_TRUE(Events().empty());
+  EXPECT_NE(DebugText().find("Job e-mail address not used because it contains \",\": "
+                             "\"job-owner@example.com, attacker@evil.example\"\r\n"),
+            std::string::npos)
+      << DebugText();
+}
+
+TEST_F(JobLookupSendTest, RefusedNumberSendsNothingThroughQuendrySuppEmailEither) {
+  WriteSetting("NTLMAuthentication", "Y");
+  WriteSetting("SMTPServer", "<local>");
+  const StatusPacket final = SendOn(kWindowsXp, L"0299990511;attacker@evil.example");
+  EXPECT_FALSE(result_);
+  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+  EXPECT_EQ(final.errorCode, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(EventsOfType(EVENTLOG_ERROR_TYPE).size(), 1u);
+  EXPECT_EQ(ConnectCount(), 0u) << "the job was looked up";
+  EXPECT_TRUE(FindPickedUpMessage("Subject: 0299990511;attacker@evil.example").empty());
+}
+
 }  // namespace
