@@ -1,81 +1,15 @@
 #include "cloudmail/GraphClient.h"
 
-#include <algorithm>
-
-#include "cloudmail/GraphFailures.h"
-#include "win32/AnsiText.h"
-
 namespace corvisk {
-namespace {
 
-constexpr int kMaxWaits = 3;
-// Bodies of up to a few megabytes go out within one send time-out.
-constexpr int kMinSendSeconds = 120;
-
-std::string HostOf(const std::wstring& url) {
-  const size_t start = url.find(L"://");
-  const size_t from = start == std::wstring::npos ? 0 : start + 3;
-  return ToAnsi(url.substr(from, url.find(L'/', from) - from));
-}
-
-}  // namespace
-
-CloudOutcome CloudFailure(std::string text, HRESULT result) { return CloudOutcome{result, std::move(text)}; }
-
+// Graph's 429 and 503 say how long to wait; without that, nothing is sent again.
 GraphClient::GraphClient(const M365Settings& settings, int timeoutSeconds)
-    : settings_(settings),
-      timeoutSeconds_(std::max(timeoutSeconds, 1)),
-      deadline_(GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds_) * 1000) {}
-
-HttpsRequest GraphClient::NewRequest(const wchar_t* method, const std::string& url, const char* contentType) const {
-  HttpsRequest request;
-  request.method = method;
-  request.url = ToWide(url);
-  if (contentType) request.headers = L"Content-Type: " + ToWide(contentType) + L"\r\n";
-  request.connectTimeoutMs = static_cast<DWORD>(timeoutSeconds_) * 1000;
-  request.sendTimeoutMs = static_cast<DWORD>(std::max(timeoutSeconds_, kMinSendSeconds)) * 1000;
-  return request;
-}
+    : CloudClient(timeoutSeconds, false), settings_(settings) {}
 
 std::string GraphClient::GraphUrl(const std::string& path) const { return "https://" + settings_.graphHost + path; }
 
-// Waits as long as the service asked, if that still ends within the send's
-// time-out.
-bool GraphClient::WaitIfAsked(const HttpsResponse& response, int& waits) const {
-  if (response.status != 429 && response.status != 503) return false;
-  if (response.retryAfterSeconds == 0 || waits >= kMaxWaits) return false;
-  const ULONGLONG wait = static_cast<ULONGLONG>(response.retryAfterSeconds) * 1000;
-  if (GetTickCount64() + wait > deadline_) return false;
-  ++waits;
-  Sleep(static_cast<DWORD>(wait));
-  return true;
-}
-
-CloudOutcome GraphClient::Send(const HttpsRequest& request, HttpsResponse& response) {
-  int waits = 0;
-  for (;;) {
-    const HttpsFailure failure = SendHttpsRequest(request, response);
-    if (failure.error != ERROR_SUCCESS) {
-      return CloudFailure(ConnectionFailureText(failure.error, HostOf(request.url), timeoutSeconds_),
-                          HRESULT_FROM_WIN32(failure.error));
-    }
-    // A 429 or 503 says the request was not carried out: sending it again
-    // cannot deliver a fax twice.
-    if (!WaitIfAsked(response, waits)) return {};
-  }
-}
-
-CloudOutcome GraphClient::SendAuthorized(HttpsRequest request, HttpsResponse& response) {
-  const std::wstring headers = request.headers;
-  std::string token;
-  for (int attempt = 0;; ++attempt) {
-    const std::string rejected = token;
-    CloudOutcome outcome = SharedGraphToken(*this, rejected, token);
-    if (FAILED(outcome.result)) return outcome;
-    request.headers = headers + L"Authorization: Bearer " + ToWide(token) + L"\r\n";
-    outcome = Send(request, response);
-    if (FAILED(outcome.result) || response.status != 401 || attempt == 1) return outcome;
-  }
+CloudOutcome GraphClient::Token(const std::string& rejected, std::string& token) {
+  return SharedGraphToken(*this, rejected, token);
 }
 
 }  // namespace corvisk

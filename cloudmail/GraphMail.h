@@ -4,18 +4,14 @@
 // pieces through an upload session before the draft is sent.
 #include <string>
 
+#include "cloudmail/CloudFax.h"
 #include "cloudmail/GraphClient.h"
 #include "cloudmail/M365Settings.h"
 #include "mime/FaxMail.h"
 
 namespace corvisk {
 
-struct GraphFax {
-  FaxMailFields fields;  // UTF-8
-  std::string attachmentName;
-  std::wstring attachmentPath;
-  int timeoutSeconds = 10;
-};
+using GraphFax = CloudFax;
 
 // Largest MIME message sent in one sendMail request; its base64 form stays
 // under Graph's 4 MB request limit.

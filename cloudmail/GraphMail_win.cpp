@@ -6,18 +6,11 @@
 #include "common/TextFormat.h"
 #include "win32/AnsiText.h"
 #include "win32/Handles.h"
-#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
 
 using nlohmann::json;
-
-CloudOutcome ReadFailure(DWORD error, const std::wstring& path) {
-  return CloudFailure(
-      "The fax document " + ToAnsi(path) + " could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error)),
-      HRESULT_FROM_WIN32(error));
-}
 
 CloudOutcome CheckSettings(const M365Settings& settings) {
   if (settings.tenantId.empty() || settings.clientId.empty()) {
@@ -25,23 +18,6 @@ CloudOutcome CheckSettings(const M365Settings& settings) {
         "Microsoft 365 is the mail transport but M365TenantId or M365ClientId is empty. Enter the "
         "tenant and the application (client) ID in the configuration program.");
   }
-  return {};
-}
-
-// The whole message text with the document read from its file.
-CloudOutcome ComposeSmallMessage(const MimeContent& content, const std::string& boundary, std::string& text) {
-  const std::wstring& path = content.attachments.front().path;
-  const unique_hfile file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return ReadFailure(GetLastError(), path);
-  LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file.get(), &size)) return ReadFailure(GetLastError(), path);
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD got = 0;
-  if (!bytes.empty() &&
-      (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size()))
-    return ReadFailure(got != bytes.size() ? ERROR_HANDLE_EOF : GetLastError(), path);
-  text = MimeMessageText(content, boundary, {bytes});
   return {};
 }
 
@@ -75,17 +51,14 @@ class GraphSend {
 };
 
 CloudOutcome GraphSend::Run() {
-  const MimeContent content = FaxMailContent(fax_.fields, fax_.attachmentName, fax_.attachmentPath);
-  const std::string boundary = "----=_CorviskFSP_" + fax_.fields.messageId;
-  WIN32_FILE_ATTRIBUTE_DATA attributes = {};
-  if (!GetFileAttributesExW(fax_.attachmentPath.c_str(), GetFileExInfoStandard, &attributes))
-    return ReadFailure(GetLastError(), fax_.attachmentPath);
-  const unsigned long long size =
-      (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
-  if (MimeMessageSize(content, boundary, {static_cast<size_t>(size)}) > kSendMailMimeLimit) return SendLarge(size);
+  unsigned long long size = 0;
+  const CloudOutcome outcome = ReadDocumentSize(fax_, size);
+  if (FAILED(outcome.result)) return outcome;
+  if (MimeMessageSize(CloudFaxContent(fax_), CloudFaxBoundary(fax_), {static_cast<size_t>(size)}) > kSendMailMimeLimit)
+    return SendLarge(size);
   std::string mime;
-  const CloudOutcome outcome = ComposeSmallMessage(content, boundary, mime);
-  return FAILED(outcome.result) ? outcome : SendMail(mime);
+  const CloudOutcome composed = ComposeCloudFax(fax_, mime);
+  return FAILED(composed.result) ? composed : SendMail(mime);
 }
 
 CloudOutcome GraphSend::SendMail(const std::string& mime) {
@@ -143,14 +116,14 @@ CloudOutcome GraphSend::UploadAttachment(const std::string& id, unsigned long lo
 CloudOutcome GraphSend::UploadPieces(const std::string& uploadUrl, unsigned long long size) {
   const unique_hfile file(CreateFileW(fax_.attachmentPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return ReadFailure(GetLastError(), fax_.attachmentPath);
+  if (!file) return DocumentReadFailure(GetLastError(), fax_.attachmentPath);
   for (unsigned long long at = 0; at < size;) {
     HttpsRequest request = client_.NewRequest(L"PUT", uploadUrl, "application/octet-stream");
     request.body.resize(static_cast<size_t>(std::min<unsigned long long>(kUploadChunkBytes, size - at)));
     DWORD got = 0;
     if (!ReadFile(file.get(), request.body.data(), static_cast<DWORD>(request.body.size()), &got, nullptr) ||
         got != request.body.size())
-      return ReadFailure(got != request.body.size() ? ERROR_HANDLE_EOF : GetLastError(), fax_.attachmentPath);
+      return DocumentReadFailure(got != request.body.size() ? ERROR_HANDLE_EOF : GetLastError(), fax_.attachmentPath);
     request.headers += ToWide(FormatText("Content-Range: bytes %llu-%llu/%llu\r\n", at, at + got - 1, size));
     HttpsResponse response;
     const CloudOutcome outcome = client_.Send(request, response);

@@ -16,6 +16,14 @@ std::string EncodeBase64Url(std::string_view bytes) {
   return text;
 }
 
+namespace {
+
+std::string SigningInput(const nlohmann::json& header, const nlohmann::json& payload) {
+  return EncodeBase64Url(header.dump()) + "." + EncodeBase64Url(payload.dump());
+}
+
+}  // namespace
+
 std::string AssertionSigningInput(const AssertionClaims& claims) {
   const nlohmann::json header = {{"alg", "RS256"}, {"typ", "JWT"}, {"x5t", EncodeBase64Url(claims.thumbprint)}};
   const nlohmann::json payload = {{"aud", claims.audience},
@@ -25,7 +33,15 @@ std::string AssertionSigningInput(const AssertionClaims& claims) {
                                   {"nbf", claims.now},
                                   {"iat", claims.now},
                                   {"exp", claims.now + kAssertionSeconds}};
-  return EncodeBase64Url(header.dump()) + "." + EncodeBase64Url(payload.dump());
+  return SigningInput(header, payload);
+}
+
+std::string ServiceAccountSigningInput(const ServiceAccountClaims& claims) {
+  const nlohmann::json header = {{"alg", "RS256"}, {"typ", "JWT"}};
+  const nlohmann::json payload = {{"iss", claims.issuer},   {"scope", claims.scope},
+                                  {"aud", claims.audience}, {"sub", claims.subject},
+                                  {"iat", claims.now},      {"exp", claims.now + kServiceAccountSeconds}};
+  return SigningInput(header, payload);
 }
 
 }  // namespace corvisk

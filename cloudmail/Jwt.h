@@ -1,6 +1,7 @@
 #pragma once
 // The parts of a JSON Web Token that are text: base64url and the signing
-// input of a client assertion. No Windows header.
+// inputs of Microsoft's client assertion and of Google's service-account
+// grant. No Windows header.
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,19 @@ inline constexpr long long kAssertionSeconds = 600;
 
 // base64url(header) "." base64url(claims), for RS256 signing.
 std::string AssertionSigningInput(const AssertionClaims& claims);
+
+// What a Google service account asserts to act as a mailbox.
+struct ServiceAccountClaims {
+  std::string issuer;    // the service account's e-mail
+  std::string scope;     // space-separated scopes
+  std::string audience;  // the token URI
+  std::string subject;   // the mailbox acted as
+  long long now = 0;     // seconds since 1970, UTC
+};
+
+// Lifetime of one grant; Google takes at most an hour.
+inline constexpr long long kServiceAccountSeconds = 3600;
+
+std::string ServiceAccountSigningInput(const ServiceAccountClaims& claims);
 
 }  // namespace corvisk

@@ -1,5 +1,6 @@
 #include "provider/MessageDispatch.h"
 
+#include "cloudmail/GmailMail.h"
 #include "cloudmail/GraphMail.h"
 #include "cloudmail/M365Settings.h"
 #include "mail/CdoMessage.h"
@@ -32,12 +33,9 @@ std::string CurrentMailDate() {
   return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
 }
 
-// The message CDO would send, with its texts in UTF-8, through Microsoft Graph.
-HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
-                                const std::string& attachment, std::string& errorText) {
-  M365Settings cloud;
-  if (const LONG error = ReadM365Settings(cloud)) return HRESULT_FROM_WIN32(error);
-  GraphFax fax;
+// The message CDO would send, with its texts in UTF-8.
+CloudFax CloudFaxFor(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment) {
+  CloudFax fax;
   fax.fields = {ToUtf8(ToWide(message.recipient)),
                 ToUtf8(ToWide(message.sender)),
                 ToUtf8(ToWide(message.subject)),
@@ -47,7 +45,23 @@ HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessa
   fax.attachmentName = ToUtf8(ToWide(FileNameOf(attachment)));
   fax.attachmentPath = ToWide(attachment);
   fax.timeoutSeconds = settings.smtpTimeout;
-  const CloudOutcome outcome = SendFaxThroughGraph(cloud, fax);
+  return fax;
+}
+
+HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
+                                const std::string& attachment, std::string& errorText) {
+  M365Settings cloud;
+  if (const LONG error = ReadM365Settings(cloud)) return HRESULT_FROM_WIN32(error);
+  const CloudOutcome outcome = SendFaxThroughGraph(cloud, CloudFaxFor(settings, message, attachment));
+  errorText = outcome.text;
+  return outcome.result;
+}
+
+HRESULT SendThroughGoogle(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
+                          std::string& errorText) {
+  GoogleSettings google;
+  if (const LONG error = ReadGoogleSettings(google)) return HRESULT_FROM_WIN32(error);
+  const CloudOutcome outcome = SendFaxThroughGmail(google, CloudFaxFor(settings, message, attachment));
   errorText = outcome.text;
   return outcome.result;
 }
@@ -62,9 +76,11 @@ HRESULT DispatchFaxMessage(const ProviderSettings& settings, const FaxMessage& m
   // One transport per send: a failure is never retried through the other.
   if (IsTransport(settings.mailTransport, kMicrosoft365Transport))
     return SendThroughMicrosoft365(settings, message, attachment, errorText);
+  if (IsTransport(settings.mailTransport, kGoogleTransport))
+    return SendThroughGoogle(settings, message, attachment, errorText);
   if (!settings.mailTransport.empty() && !IsTransport(settings.mailTransport, "SMTP")) {
     errorText = "The setting MailTransport names no known transport (\"" + settings.mailTransport +
-                "\"). Set it to SMTP or Microsoft365.";
+                "\"). Set it to SMTP, Microsoft365 or Google.";
     return E_INVALIDARG;
   }
   if (settings.ntlmAuthentication) return SendThroughSuppEmail(settings, message, attachment, errorText);

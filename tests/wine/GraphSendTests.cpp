@@ -324,7 +324,7 @@ TEST_F(GraphSendTest, TokenAndCredentialFaultsSayWhatToDo) {
       {[&] { writeCertificate("expired"); }, "The Microsoft 365 certificate expired on "},
       {[] { DeleteSetting("M365ClientSecret"); }, "Microsoft 365 is the mail transport but no credential is stored."},
       {[] { WriteSetting("MailTransport", "Gmail"); },
-       "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP or Microsoft365."},
+       "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP, Microsoft365 or Google."},
   };
   int index = 0;
   for (const auto& fault : cases) {
