@@ -9,6 +9,7 @@
                           RSA 2048) and its key as PKCS #8
   expired.pem, expired-key.pem  the same, expired yesterday
   stranger.pem, stranger-key.pem  a valid one never uploaded to the application
+  google-key.pem          the Google service account's key (RSA 2048, PKCS #8)
 """
 
 import datetime
@@ -71,6 +72,9 @@ def main(folder):
         subject = name("CorviskFSP " + stem)
         write_pair(folder, stem + ".pem", stem + "-key.pem", build(subject, subject, key.public_key(), key, start, end),
                    key)
+    write(os.path.join(folder, "google-key.pem"), new_key().private_bytes(serialization.Encoding.PEM,
+                                                                         serialization.PrivateFormat.PKCS8,
+                                                                         serialization.NoEncryption()))
 
 
 if __name__ == "__main__":

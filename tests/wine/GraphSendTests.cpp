@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <functional>
-#include <random>
 #include <thread>
 
 #include "ChildProcess.h"
+#include "CloudStandIns.h"
 #include "GatewayMailbox.h"
 #include "ProviderFixture.h"
 #include "SettingsKey.h"
@@ -30,65 +30,15 @@ constexpr char kSecret[] = "test-secret~1";
 constexpr char kShortLivedClientId[] = "aaaaaaaa-bbbb-cccc-dddd-000000000300";
 constexpr char kSendMailRequest[] = "POST /v1.0/users/sender%40example.com/sendMail";
 
-std::wstring CloudFile(const std::string& name) { return WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/" + name); }
+std::string StandInHost() { return corvisk::test::StandInHost("graph.port"); }
 
-std::string StandInHost() {
-  std::string port = ReadWholeFile(CloudFile("graph.port"));
-  port.erase(port.find_last_not_of("\r\n") + 1);
-  return "localhost:" + port;
-}
-
-// Lines of one of the stand-in's logs that start with prefix.
 size_t LogLines(const char* log, const std::string& prefix) {
-  const std::string text = ReadWholeFile(CloudFile(std::string("log/") + log));
-  size_t count = 0;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = text.find('\n', at);
-    if (text.compare(at, prefix.size(), prefix) == 0) ++count;
-    at = end == std::string::npos ? text.size() : end + 1;
-  }
-  return count;
-}
-
-void WriteBinarySetting(const char* name, const std::string& bytes) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
-  RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
-                 static_cast<DWORD>(bytes.size()));
-  RegCloseKey(key);
-}
-
-std::string Protected(const std::string& secret) {
-  std::string blob;
-  EXPECT_EQ(ProtectSecret(secret, blob), 0u);
-  return blob;
+  return StandInLogLines(std::string("log/") + log, prefix);
 }
 
 // An uncompressed one-page document of about three megabytes of noise, far
 // beyond what one sendMail request takes.
-std::wstring WriteLargeDocument(const std::wstring& path) {
-  constexpr uint32_t kWidth = 1728, kRows = 14000, kStripBytes = kWidth / 8 * kRows;
-  const uint16_t entries[][2] = {{256, kWidth}, {257, 0}, {258, 1}, {259, 1}, {262, 0}, {273, 0}, {278, 0}, {279, 0}};
-  constexpr uint32_t kStripAt = 8 + 2 + 8 * 12 + 4;
-  std::string bytes("II*\0\x08\0\0\0", 8);
-  const auto put16 = [&bytes](uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); };
-  const auto put32 = [&bytes](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
-  put16(8);
-  for (const auto& [tag, value] : entries) {
-    put16(tag);
-    put16(4);
-    put32(1);
-    put32(tag == 257 ? kRows : tag == 273 ? kStripAt : tag == 278 ? kRows : tag == 279 ? kStripBytes : value);
-  }
-  put32(0);
-  std::mt19937 random(7);
-  for (uint32_t i = 0; i < kStripBytes; ++i) bytes += static_cast<char>(random() & 0xFF);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return path;
-}
+std::wstring WriteLargeDocument(const std::wstring& path) { return corvisk::test::WriteLargeDocument(path, 14000); }
 
 std::string AttachmentName(const ReceivedMessage& message) {
   return message.attachments.empty() ? std::string()
