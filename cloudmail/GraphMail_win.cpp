@@ -76,7 +76,9 @@ class GraphSend {
 
 CloudOutcome GraphSend::Run() {
   const MimeContent content = FaxMailContent(fax_.fields, fax_.attachmentName, fax_.attachmentPath);
-  const std::string boundary = "----=_CorviskFSP_" + fax_.fields.messageId;
+  // A boundary may not hold the "@" of the message id.
+  const std::string& id = fax_.fields.messageId;
+  const std::string boundary = "----=_CorviskFSP_" + id.substr(0, id.find('@'));
   WIN32_FILE_ATTRIBUTE_DATA attributes = {};
   if (!GetFileAttributesExW(fax_.attachmentPath.c_str(), GetFileExInfoStandard, &attributes))
     return ReadFailure(GetLastError(), fax_.attachmentPath);
