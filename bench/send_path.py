@@ -6,7 +6,10 @@ same server by Python's smtplib with the file attached. Then one send of a
 1-page and of a 1,000-page fine-resolution fax, to show whether the host's
 peak working set grows with the page count.
 
-usage: send_path.py X64_BIN [JOBS] [PAGES]
+usage: send_path.py X64_BIN [--m365] [JOBS] [PAGES]
+  --m365 send through Microsoft Graph: the HTTPS stand-ins of tests/cloud take
+         each fax and hand it to the gateway mail server; the floor posts the
+         same MIME message with one token to the same stand-in
   JOBS   comma-separated numbers of concurrent sends (default 1,4,16,64)
   PAGES  pages of each document in the concurrent sends (default 3)
 
@@ -15,9 +18,17 @@ send procedure's fixed 1000 ms pause before the job lookup; "own" is that
 less the SMTP transfer, which the server measures from the connection to the
 stored message.
 """
+import base64
 import concurrent.futures
+import contextlib
 import email.message
+import email.policy
+import http.client
+import json
 import os
+import ssl
+import subprocess
+import urllib.parse
 import shutil
 import smtplib
 import statistics
@@ -30,12 +41,45 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "testbed", "faxhost"))
 import faxhost_batch as fb  # noqa: E402
 from fax_documents import make_fax, make_long_fax  # noqa: E402
 
+CLOUD_FIXTURE = os.path.join(os.path.dirname(HERE), "tests", "cloud", "cloud-fixture")
+TENANT = "11111111-2222-3333-4444-555555555555"
+CLIENT_ID = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"
+SECRET = "test-secret~1"
 LOOKUP_PAUSE_MS = 1000
 TIMEOUT_SECONDS = 120
 LONG_MESSAGE_LIMIT = 512 * 1024 * 1024
 
 
-def floor_send(port, number, document, folder):
+class GraphFloor:
+    """A minimal Graph client: one token, then each fax's MIME posted to sendMail."""
+
+    def __init__(self, cloud):
+        self.port = int(open(os.path.join(cloud, "graph.port")).read())
+        self.context = ssl.create_default_context(cafile=os.path.join(cloud, "ca.pem"))
+        form = urllib.parse.urlencode({"client_id": CLIENT_ID, "client_secret": SECRET,
+                                       "grant_type": "client_credentials",
+                                       "scope": "https://localhost:%d/.default" % self.port})
+        answer = self.request("POST", "/%s/oauth2/v2.0/token" % TENANT, form,
+                              {"Content-Type": "application/x-www-form-urlencoded"})
+        self.token = json.loads(answer)["access_token"]
+
+    def request(self, method, path, body, headers):
+        connection = http.client.HTTPSConnection("localhost", self.port, context=self.context,
+                                                 timeout=TIMEOUT_SECONDS)
+        connection.request(method, path, body, headers)
+        response = connection.getresponse()
+        data = response.read()
+        connection.close()
+        if response.status not in (200, 202):
+            raise SystemExit("the Graph stand-in answered %d: %s" % (response.status, data))
+        return data
+
+    def send(self, message):
+        self.request("POST", "/v1.0/users/sender%40example.com/sendMail", base64.b64encode(message.as_bytes(policy=email.policy.SMTP)),
+                     {"Content-Type": "text/plain", "Authorization": "Bearer " + self.token})
+
+
+def floor_send(port, number, document, folder, graph=None):
     """What a minimal client does for one fax: copy the document, attach it, submit it."""
     start = time.perf_counter()
     copy = os.path.join(folder, "floor-%s.tif" % number)
@@ -47,16 +91,19 @@ def floor_send(port, number, document, folder):
     message.set_content(" ")
     with open(copy, "rb") as data:
         message.add_attachment(data.read(), maintype="image", subtype="tiff", filename=os.path.basename(copy))
-    with smtplib.SMTP("127.0.0.1", port, timeout=TIMEOUT_SECONDS) as client:
-        client.send_message(message)
+    if graph:
+        graph.send(message)
+    else:
+        with smtplib.SMTP("127.0.0.1", port, timeout=TIMEOUT_SECONDS) as client:
+            client.send_message(message)
     os.unlink(copy)
     return (time.perf_counter() - start) * 1000
 
 
-def run_floor(port, jobs, document, folder):
+def run_floor(port, jobs, document, folder, graph=None):
     start = time.perf_counter()
     with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
-        times = list(pool.map(lambda i: floor_send(port, "69%06d" % i, document, folder), range(jobs)))
+        times = list(pool.map(lambda i: floor_send(port, "69%06d" % i, document, folder, graph), range(jobs)))
     return (time.perf_counter() - start) * 1000, statistics.mean(times)
 
 
@@ -78,16 +125,41 @@ def run_provider(bin_folder, port, mailbox, jobs, document, round_number):
     return transcript, statistics.mean(sends), statistics.mean(owns)
 
 
-def concurrent_sends(bin_folder, counts, pages, folder):
+@contextlib.contextmanager
+def microsoft365(bin_folder, port, folder):
+    """The Graph stand-ins handing on to the gateway server on port, and the provider's settings for them; yields
+    the floor's client."""
+    gateway, cloud = os.path.join(folder, "gateway"), os.path.join(folder, "cloud")
+    os.makedirs(gateway, exist_ok=True)
+    with open(os.path.join(gateway, "open.port"), "w") as text:
+        text.write("%d\n" % port)
+    subprocess.run([CLOUD_FIXTURE, "start", cloud, os.path.abspath(bin_folder), gateway], check=True)
+    try:
+        host = "localhost:" + open(os.path.join(cloud, "graph.port")).read().strip()
+        for name, value in (("MailTransport", "Microsoft365"), ("M365TenantId", TENANT), ("M365ClientId", CLIENT_ID),
+                            ("M365AuthorityHost", host), ("M365GraphHost", host)):
+            fb.wine(bin_folder, "reg", "add", fb.SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f",
+                    check=True)
+        fb.wine(bin_folder, os.path.join(bin_folder, "m365credential.exe"), "secret", SECRET, check=True)
+        yield GraphFloor(cloud)
+    finally:
+        subprocess.run([CLOUD_FIXTURE, "stop", cloud], check=False)
+
+
+def concurrent_sends(bin_folder, counts, pages, folder, m365):
     document = make_fax(os.path.join(folder, "doc.tif"), pages, "fine", "g4")
-    print("concurrent sends of a %d-page fine-resolution fax (%d KB)" % (pages, os.path.getsize(document) // 1000))
+    print("concurrent sends of a %d-page fine-resolution fax (%d KB)%s" % (
+        pages, os.path.getsize(document) // 1000, " through Microsoft Graph" if m365 else ""))
     print("%5s | %8s %10s %10s %7s %9s | %8s %10s %7s | %6s" % (
         "jobs", "wall s", "send ms", "own ms", "msg/s", "peak MiB", "floor s", "floor ms", "msg/s", "ratio"))
     walls = {}
-    with fb.gateway_server(folder) as (port, mailbox), fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS):
+    with contextlib.ExitStack() as stack:
+        port, mailbox = stack.enter_context(fb.gateway_server(folder))
+        stack.enter_context(fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS))
+        graph = stack.enter_context(microsoft365(bin_folder, port, folder)) if m365 else None
         for round_number, jobs in enumerate(counts):
             transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
-            floor_wall, floor_ms = run_floor(port, jobs, document, folder)
+            floor_wall, floor_ms = run_floor(port, jobs, document, folder, graph)
             wall = transcript["wall_ms"]
             walls[jobs] = wall
             print("%5d | %8.2f %10.1f %10.1f %7.2f %9.1f | %8.2f %10.1f %7.2f | %6.2f" % (
@@ -112,13 +184,17 @@ def long_sends(bin_folder, folder):
 
 
 def main():
-    bin_folder = sys.argv[1]
-    counts = [int(n) for n in sys.argv[2].split(",")] if len(sys.argv) > 2 else [1, 4, 16, 64]
-    pages = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    arguments = sys.argv[1:]
+    m365 = "--m365" in arguments
+    arguments = [argument for argument in arguments if argument != "--m365"]
+    bin_folder = arguments[0]
+    counts = [int(n) for n in arguments[1].split(",")] if len(arguments) > 1 else [1, 4, 16, 64]
+    pages = int(arguments[2]) if len(arguments) > 2 else 3
     print("machine load: " + open("/proc/loadavg").read().strip())
     with tempfile.TemporaryDirectory(prefix="bench-send-") as folder:
-        concurrent_sends(bin_folder, counts, pages, folder)
-        long_sends(bin_folder, folder)
+        concurrent_sends(bin_folder, counts, pages, folder, m365)
+        if not m365:
+            long_sends(bin_folder, folder)
 
 
 if __name__ == "__main__":

@@ -10,7 +10,11 @@ MimeContent CloudFaxContent(const CloudFax& fax) {
   return FaxMailContent(fax.fields, fax.attachmentName, fax.attachmentPath);
 }
 
-std::string CloudFaxBoundary(const CloudFax& fax) { return "----=_CorviskFSP_" + fax.fields.messageId; }
+// A boundary may not hold the "@" of the message id.
+std::string CloudFaxBoundary(const CloudFax& fax) {
+  const std::string& id = fax.fields.messageId;
+  return "----=_CorviskFSP_" + id.substr(0, id.find('@'));
+}
 
 CloudOutcome DocumentReadFailure(DWORD error, const std::wstring& path) {
   return CloudFailure(

@@ -27,6 +27,20 @@ void RequireModernTls(HINTERNET session) {
   WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
 }
 
+// One session for the process: its connections and TLS sessions are kept
+// alive and shared by every send. It lives as long as the process; closing
+// it while the DLL unloads, under the loader lock, could wait on WinHTTP's
+// own threads.
+HINTERNET ProcessSession() {
+  static const HINTERNET session = [] {
+    HINTERNET opened = WinHttpOpen(L"CorviskFSP", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                   WINHTTP_NO_PROXY_BYPASS, 0);
+    if (opened) RequireModernTls(opened);
+    return opened;
+  }();
+  return session;
+}
+
 struct UrlParts {
   std::wstring host;
   std::wstring pathAndQuery;
@@ -96,11 +110,9 @@ HttpsFailure SendHttpsRequest(const HttpsRequest& what, HttpsResponse& response)
   response = HttpsResponse();
   UrlParts url;
   if (const DWORD error = CrackUrl(what.url, url)) return {error, RequestStage::NotSent};
-  const unique_hinternet session(
-      WinHttpOpen(L"CorviskFSP", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  const HINTERNET session = ProcessSession();
   if (!session) return {GetLastError(), RequestStage::NotSent};
-  RequireModernTls(session.get());
-  const unique_hinternet connection(WinHttpConnect(session.get(), url.host.c_str(), url.port, 0));
+  const unique_hinternet connection(WinHttpConnect(session, url.host.c_str(), url.port, 0));
   if (!connection) return {GetLastError(), RequestStage::NotSent};
   const unique_hinternet request(WinHttpOpenRequest(connection.get(), what.method.c_str(), url.pathAndQuery.c_str(),
                                                     nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,

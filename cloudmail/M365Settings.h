@@ -19,7 +19,7 @@ struct M365Settings {
   std::string graphHost = kDefaultGraphHost;
   std::string clientSecretBlob;    // protected with DPAPI
   std::string certificate;         // DER
-  std::string certificateKeyBlob;  // PKCS #1 RSA key, protected with DPAPI
+  std::string certificateKeyBlob;  // PRIVATEKEYBLOB, protected with DPAPI
 };
 
 // Reads the values that are present; the key must already be readable.

@@ -1,14 +1,15 @@
 #include "cloudmail/RsaSignature.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "win32/CryptoHandles.h"
 
 namespace corvisk {
 namespace {
 
-// The CryptoAPI private key blob that CryptDecodeObjectEx makes of PKCS #1:
-// header, then modulus, prime 1 and prime 2 (and more), little-endian.
+// What CNG needs of a CryptoAPI private key blob (header, then modulus,
+// prime 1, prime 2 and more, little-endian).
 struct LegacyRsaKey {
   unsigned bits = 0;
   DWORD publicExponent = 0;
@@ -21,29 +22,18 @@ std::string BigEndian(const BYTE* littleEndian, size_t size) {
   return bytes;
 }
 
-bool ReadLegacyBlob(const BYTE* blob, DWORD size, LegacyRsaKey& key);
-
-bool DecodeRsaKey(const std::string& der, LegacyRsaKey& key) {
-  BYTE* blob = nullptr;
-  DWORD size = 0;
-  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, PKCS_RSA_PRIVATE_KEY, reinterpret_cast<const BYTE*>(der.data()),
-                           static_cast<DWORD>(der.size()), CRYPT_DECODE_ALLOC_FLAG, nullptr, &blob, &size))
-    return false;
-  const unique_hlocal owner(blob);
-  const bool ok = ReadLegacyBlob(blob, size, key);
-  SecureZeroMemory(blob, size);
-  return ok;
-}
-
-bool ReadLegacyBlob(const BYTE* blob, DWORD size, LegacyRsaKey& key) {
-  const auto* header = reinterpret_cast<const RSAPUBKEY*>(blob + sizeof(BLOBHEADER));
-  const size_t modulusSize = header->bitlen / 8;
-  const size_t primeSize = header->bitlen / 16;
-  const BYTE* at = blob + sizeof(BLOBHEADER) + sizeof(RSAPUBKEY);
-  if (header->magic != 0x32415352 || size < sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + modulusSize + 2 * primeSize)
-    return false;  // not "RSA2"
-  key.bits = header->bitlen;
-  key.publicExponent = header->pubexp;
+bool ReadLegacyBlob(const std::string& blob, LegacyRsaKey& key) {
+  constexpr size_t kHeaderSize = sizeof(BLOBHEADER) + sizeof(RSAPUBKEY);
+  if (blob.size() < kHeaderSize) return false;
+  RSAPUBKEY header;
+  memcpy(&header, blob.data() + sizeof(BLOBHEADER), sizeof header);
+  const size_t modulusSize = header.bitlen / 8;
+  const size_t primeSize = header.bitlen / 16;
+  // "RSA2": a private key.
+  if (header.magic != 0x32415352 || blob.size() < kHeaderSize + modulusSize + 2 * primeSize) return false;
+  const BYTE* at = reinterpret_cast<const BYTE*>(blob.data()) + kHeaderSize;
+  key.bits = header.bitlen;
+  key.publicExponent = header.pubexp;
   key.modulus = BigEndian(at, modulusSize);
   key.prime1 = BigEndian(at + modulusSize, primeSize);
   key.prime2 = BigEndian(at + modulusSize + primeSize, primeSize);
@@ -98,10 +88,21 @@ HRESULT SignDigest(const std::string& blob, BYTE (&digest)[32], std::string& sig
 
 }  // namespace
 
-HRESULT SignRs256(const std::string& rsaPrivateKey, std::string_view input, std::string& signature) {
+HRESULT DecodeRsaPrivateKey(const std::string& pkcs1, std::string& privateKeyBlob) {
+  BYTE* blob = nullptr;
+  DWORD size = 0;
+  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, PKCS_RSA_PRIVATE_KEY, reinterpret_cast<const BYTE*>(pkcs1.data()),
+                           static_cast<DWORD>(pkcs1.size()), CRYPT_DECODE_ALLOC_FLAG, nullptr, &blob, &size))
+    return HRESULT_FROM_WIN32(GetLastError());
+  const unique_hlocal owner(blob);
+  privateKeyBlob.assign(reinterpret_cast<const char*>(blob), size);
+  SecureZeroMemory(blob, size);
+  return S_OK;
+}
+
+HRESULT SignRs256(const std::string& privateKeyBlob, std::string_view input, std::string& signature) {
   LegacyRsaKey key;
-  if (!DecodeRsaKey(rsaPrivateKey, key))
-    return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_INVALID_DATA);
+  if (!ReadLegacyBlob(privateKeyBlob, key)) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   std::string blob = CngPrivateBlob(key);
   unique_bcrypt_algorithm sha256;
   NTSTATUS status = BCryptOpenAlgorithmProvider(sha256.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
@@ -115,9 +116,14 @@ HRESULT SignRs256(const std::string& rsaPrivateKey, std::string_view input, std:
   return result;
 }
 
-unsigned RsaKeyBits(const std::string& rsaPrivateKey) {
+unsigned RsaKeyBits(const std::string& privateKeyBlob) {
   LegacyRsaKey key;
-  return DecodeRsaKey(rsaPrivateKey, key) ? key.bits : 0;
+  return ReadLegacyBlob(privateKeyBlob, key) ? key.bits : 0;
+}
+
+std::string RsaKeyModulus(const std::string& privateKeyBlob) {
+  LegacyRsaKey key;
+  return ReadLegacyBlob(privateKeyBlob, key) ? key.modulus : std::string();
 }
 
 }  // namespace corvisk

@@ -10,6 +10,7 @@
   expired.pem, expired-key.pem  the same, expired yesterday
   stranger.pem, stranger-key.pem  a valid one never uploaded to the application
   google-key.pem          the Google service account's key (RSA 2048, PKCS #8)
+  app.pfx                 app.pem and its key as PKCS #12, password "pfx-password"
 """
 
 import datetime
@@ -19,6 +20,7 @@ import sys
 
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.serialization import pkcs12
 from cryptography.hazmat.primitives.asymmetric import rsa
 from cryptography.x509.oid import NameOID
 
@@ -70,8 +72,12 @@ def main(folder):
                              ("stranger", now - day, now + 365 * day)):
         key = new_key()
         subject = name("CorviskFSP " + stem)
-        write_pair(folder, stem + ".pem", stem + "-key.pem", build(subject, subject, key.public_key(), key, start, end),
-                   key)
+        certificate = build(subject, subject, key.public_key(), key, start, end)
+        write_pair(folder, stem + ".pem", stem + "-key.pem", certificate, key)
+        if stem == "app":
+            # 3DES and SHA-1, the PKCS #12 form every Windows version reads.
+            write(os.path.join(folder, "app.pfx"), pkcs12.serialize_key_and_certificates(
+                b"app", key, certificate, None, serialization.BestAvailableEncryption(b"pfx-password")))
     write(os.path.join(folder, "google-key.pem"), new_key().private_bytes(serialization.Encoding.PEM,
                                                                          serialization.PrivateFormat.PKCS8,
                                                                          serialization.NoEncryption()))

@@ -13,6 +13,7 @@
 #include "ProviderFixture.h"
 #include "SettingsKey.h"
 #include "cloudmail/KeyFiles.h"
+#include "cloudmail/RsaSignature.h"
 
 using namespace corvisk;
 using namespace corvisk::test;
@@ -28,12 +29,13 @@ size_t LogLines(const char* log, const std::string& prefix) {
   return StandInLogLines(std::string("google-log/") + log, prefix);
 }
 
-// The PKCS #1 key inside one of the run's PKCS #8 key files.
-std::string RsaKeyOf(const char* file) {
-  std::string keyInfo, key;
+// The key of one of the run's PKCS #8 key files, as the import keeps it.
+std::string KeyBlobOf(const char* file) {
+  std::string keyInfo, key, blob;
   EXPECT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(file)), "PRIVATE KEY", keyInfo));
   EXPECT_EQ(ReadRsaPrivateKeyInfo(keyInfo, key), PrivateKeyInfoError::None);
-  return key;
+  EXPECT_EQ(DecodeRsaPrivateKey(key, blob), S_OK);
+  return blob;
 }
 
 class GmailSendTest : public ProviderTest {
@@ -66,7 +68,7 @@ class GmailSendTest : public ProviderTest {
     WriteSetting("GoogleClientEmail", kAccount);
     WriteSetting("GoogleTokenUri", "https://" + StandInHost("google.port") + "/token");
     WriteSetting("GoogleApiHost", StandInHost("google.port"));
-    WriteBinarySetting("GooglePrivateKey", Protected(RsaKeyOf("google-key.pem")));
+    WriteBinarySetting("GooglePrivateKey", Protected(KeyBlobOf("google-key.pem")));
   }
 
   StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"normal1.tif")) {
@@ -201,7 +203,7 @@ TEST_F(GmailSendTest, GrantAndKeyFaultsSayWhatToDo) {
        "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
       {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
        "Google does not know the mailbox nobody@example.com (invalid_grant)."},
-      {[] { WriteBinarySetting("GooglePrivateKey", Protected(RsaKeyOf("stranger-key.pem"))); },
+      {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyBlobOf("stranger-key.pem"))); },
        "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
       {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
        "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},

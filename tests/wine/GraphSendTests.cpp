@@ -16,6 +16,7 @@
 #include "cloudmail/CertificateImport.h"
 #include "cloudmail/KeyFiles.h"
 #include "cloudmail/ProtectedData.h"
+#include "cloudmail/RsaSignature.h"
 
 using namespace corvisk;
 using namespace corvisk::test;
@@ -39,6 +40,22 @@ size_t LogLines(const char* log, const std::string& prefix) {
 // An uncompressed one-page document of about three megabytes of noise, far
 // beyond what one sendMail request takes.
 std::wstring WriteLargeDocument(const std::wstring& path) { return corvisk::test::WriteLargeDocument(path, 14000); }
+
+// The user's CryptoAPI key containers, where a PFX import puts its key.
+std::vector<std::string> KeyContainers() {
+  std::vector<std::string> names;
+  HCRYPTPROV provider = 0;
+  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return names;
+  char name[1024];
+  for (DWORD flags = CRYPT_FIRST;; flags = CRYPT_NEXT) {
+    DWORD size = sizeof name;
+    if (!CryptGetProvParam(provider, PP_ENUMCONTAINERS, reinterpret_cast<BYTE*>(name), &size, flags)) break;
+    names.emplace_back(name);
+  }
+  CryptReleaseContext(provider, 0);
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 std::string AttachmentName(const ReceivedMessage& message) {
   return message.attachments.empty() ? std::string()
@@ -161,6 +178,23 @@ TEST_F(GraphSendTest, CertificateSendSignsAnAssertionTheTokenEndpointAccepts) {
   EXPECT_TRUE(FindBySubject(GatewayServer("open"), "0299995503"));
 }
 
+TEST_F(GraphSendTest, PfxImportGivesTheSameCredentialAndLeavesNoKeyContainer) {
+  const std::vector<std::string> containers = KeyContainers();
+  ImportedCredential credential;
+  const std::string pfx = ReadWholeFile(CloudFile("app.pfx"));
+  const CloudOutcome refused = ImportPfxCredential(pfx, L"wrong", credential);
+  EXPECT_TRUE(FAILED(refused.result));
+  EXPECT_EQ(refused.text.rfind("The PFX file", 0), 0u) << refused.text;
+  const CloudOutcome outcome = ImportPfxCredential(pfx, L"pfx-password", credential);
+  ASSERT_EQ(outcome.result, S_OK) << outcome.text;
+  DeleteSetting("M365ClientSecret");
+  WriteBinarySetting("M365Certificate", credential.certificate);
+  WriteBinarySetting("M365CertificateKey", credential.protectedKey);
+  EXPECT_EQ(Send(L"0299995505").statusId, FS_COMPLETED);
+  EXPECT_TRUE(FindBySubject(GatewayServer("open"), "0299995505"));
+  EXPECT_EQ(KeyContainers(), containers) << "the import left its key container behind";
+}
+
 TEST_F(GraphSendTest, LargeFaxGoesUpInPiecesAndLeavesAsOneMessage) {
   wchar_t folder[MAX_PATH + 1] = L"";
   GetTempPathW(MAX_PATH + 1, folder);
@@ -248,13 +282,14 @@ TEST_F(GraphSendTest, GraphFaultsGiveTheirTextsAndNoSecondMessage) {
 
 TEST_F(GraphSendTest, TokenAndCredentialFaultsSayWhatToDo) {
   const auto writeCertificate = [](const char* stem) {
-    std::string certificate, keyInfo, key;
+    std::string certificate, keyInfo, key, blob;
     ASSERT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(std::string(stem) + ".pem")), "CERTIFICATE", certificate));
     ASSERT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(std::string(stem) + "-key.pem")), "PRIVATE KEY", keyInfo));
     ASSERT_EQ(ReadRsaPrivateKeyInfo(keyInfo, key), PrivateKeyInfoError::None);
+    ASSERT_EQ(DecodeRsaPrivateKey(key, blob), S_OK);
     DeleteSetting("M365ClientSecret");
     WriteBinarySetting("M365Certificate", certificate);
-    WriteBinarySetting("M365CertificateKey", Protected(key));
+    WriteBinarySetting("M365CertificateKey", Protected(blob));
   };
   const struct {
     std::function<void()> arrange;
