@@ -17,7 +17,7 @@ inline constexpr char kGmailSendScope[] = "https://www.googleapis.com/auth/gmail
 struct GoogleSettings {
   std::string clientEmail;
   std::string tokenUri = kDefaultGoogleTokenUri;
-  std::string privateKeyBlob;  // PRIVATEKEYBLOB, protected with DPAPI
+  std::string privateKeyBlob;  // PKCS #1 RSA key, protected with DPAPI
   std::string mailbox;         // empty: the notification address sends
   std::string apiHost = kDefaultGmailApiHost;
 };

@@ -18,8 +18,8 @@ std::string IdentityOf(const GoogleSettings& settings, const std::string& mailbo
   return "google\n" + settings.tokenUri + '\n' + settings.clientEmail + '\n' + settings.privateKeyBlob + '\n' + mailbox;
 }
 
-// The signed grant: header.claims.signature.
-CloudOutcome SignedGrant(const GoogleSettings& settings, const std::string& mailbox, std::string& grant) {
+// The stored key, decrypted and decoded for signing.
+CloudOutcome SigningKey(const GoogleSettings& settings, std::string& blob) {
   std::string key;
   if (const DWORD error = UnprotectSecret(settings.privateKeyBlob, key)) {
     return CloudFailure(FormatText("The protected Google service account key cannot be decrypted on this machine "
@@ -28,6 +28,22 @@ CloudOutcome SignedGrant(const GoogleSettings& settings, const std::string& mail
                                    error),
                         HRESULT_FROM_WIN32(error));
   }
+  const HRESULT decoded = DecodeRsaPrivateKey(key, blob);
+  SecureZeroMemory(key.data(), key.size());
+  if (FAILED(decoded)) {
+    return CloudFailure(
+        "The stored Google service account key cannot be read. Import the key file again in the configuration "
+        "program.",
+        decoded);
+  }
+  return {};
+}
+
+// The signed grant: header.claims.signature.
+CloudOutcome SignedGrant(const GoogleSettings& settings, const std::string& mailbox, std::string& grant) {
+  std::string blob;
+  const CloudOutcome outcome = SigningKey(settings, blob);
+  if (FAILED(outcome.result)) return outcome;
   ServiceAccountClaims claims;
   claims.issuer = settings.clientEmail;
   claims.scope = kGmailSendScope;
@@ -36,8 +52,8 @@ CloudOutcome SignedGrant(const GoogleSettings& settings, const std::string& mail
   claims.now = static_cast<long long>(std::time(nullptr));
   const std::string input = ServiceAccountSigningInput(claims);
   std::string signature;
-  const HRESULT result = SignRs256(key, input, signature);
-  SecureZeroMemory(key.data(), key.size());
+  const HRESULT result = SignRs256(blob, input, signature);
+  SecureZeroMemory(blob.data(), blob.size());
   if (FAILED(result)) {
     return CloudFailure(FormatText("The Google service account key cannot sign (0x%08lx). Import the key file "
                                    "again in the configuration program.",

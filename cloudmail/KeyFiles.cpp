@@ -73,4 +73,17 @@ PrivateKeyInfoError ReadRsaPrivateKeyInfo(std::string_view der, std::string& rsa
   return PrivateKeyInfoError::None;
 }
 
+unsigned RsaPrivateKeyBits(std::string_view der) {
+  DerElement key, version, modulus;
+  if (!ReadExpected(der, kSequence, key)) return 0;
+  std::string_view fields = key.content;
+  if (!ReadExpected(fields, kInteger, version) || !ReadExpected(fields, kInteger, modulus)) return 0;
+  std::string_view bytes = modulus.content;
+  while (!bytes.empty() && bytes.front() == '\0') bytes.remove_prefix(1);
+  if (bytes.empty()) return 0;
+  unsigned bits = static_cast<unsigned>(bytes.size() - 1) * 8;
+  for (unsigned top = static_cast<unsigned char>(bytes.front()); top; top >>= 1) ++bits;
+  return bits;
+}
+
 }  // namespace corvisk

@@ -22,4 +22,7 @@ enum class PrivateKeyInfoError {
 // The RSAPrivateKey (PKCS #1) inside a PKCS #8 PrivateKeyInfo.
 PrivateKeyInfoError ReadRsaPrivateKeyInfo(std::string_view der, std::string& rsaPrivateKey);
 
+// The modulus size in bits of a PKCS #1 RSAPrivateKey; 0 when der is none.
+unsigned RsaPrivateKeyBits(std::string_view der);
+
 }  // namespace corvisk

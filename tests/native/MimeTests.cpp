@@ -113,6 +113,16 @@ TEST(KeyFilesTest, PrivateKeyInfoGivesTheRsaKeyAndNamesWhatIsWrong) {
   EXPECT_EQ(ReadRsaPrivateKeyInfo(std::string("\x30\x80\x00\x00", 4), rsa), PrivateKeyInfoError::Malformed);
 }
 
+TEST(KeyFilesTest, RsaKeyBitsCountTheModulusWithoutItsSignByte) {
+  const auto pkcs1 = [](const std::string& modulus) {
+    return Der(0x30, Der(0x02, std::string(1, '\0')) + Der(0x02, modulus) + Der(0x02, "\x01\x00\x01"));
+  };
+  EXPECT_EQ(RsaPrivateKeyBits(pkcs1(std::string(1, '\0') + "\x80" + std::string(255, '\x11'))), 2048u);
+  EXPECT_EQ(RsaPrivateKeyBits(pkcs1("\x7f" + std::string(127, '\x11'))), 1023u);
+  EXPECT_EQ(RsaPrivateKeyBits(pkcs1(std::string(4, '\0'))), 0u);
+  EXPECT_EQ(RsaPrivateKeyBits("\x30\x03\x02\x01"), 0u) << "cut short";
+}
+
 TEST(GraphFailuresTest, MicrosoftCodesComeFromErrorCodesOrTheDescription) {
   EXPECT_EQ(AadstsCode(R"({"error":"invalid_client","error_codes":[7000222]})"), 7000222u);
   EXPECT_EQ(AadstsCode(R"({"error_description":"AADSTS700016: Application not found"})"), 700016u);

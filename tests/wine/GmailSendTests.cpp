@@ -12,8 +12,11 @@
 #include "GatewayMailbox.h"
 #include "ProviderFixture.h"
 #include "SettingsKey.h"
+#include <nlohmann/json.hpp>
+
+#include "cloudmail/GoogleKeyImport.h"
 #include "cloudmail/KeyFiles.h"
-#include "cloudmail/RsaSignature.h"
+#include "win32/Handles.h"
 
 using namespace corvisk;
 using namespace corvisk::test;
@@ -30,12 +33,11 @@ size_t LogLines(const char* log, const std::string& prefix) {
 }
 
 // The key of one of the run's PKCS #8 key files, as the import keeps it.
-std::string KeyBlobOf(const char* file) {
-  std::string keyInfo, key, blob;
+std::string KeyOf(const char* file) {
+  std::string keyInfo, key;
   EXPECT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(file)), "PRIVATE KEY", keyInfo));
   EXPECT_EQ(ReadRsaPrivateKeyInfo(keyInfo, key), PrivateKeyInfoError::None);
-  EXPECT_EQ(DecodeRsaPrivateKey(key, blob), S_OK);
-  return blob;
+  return key;
 }
 
 class GmailSendTest : public ProviderTest {
@@ -68,7 +70,7 @@ class GmailSendTest : public ProviderTest {
     WriteSetting("GoogleClientEmail", kAccount);
     WriteSetting("GoogleTokenUri", "https://" + StandInHost("google.port") + "/token");
     WriteSetting("GoogleApiHost", StandInHost("google.port"));
-    WriteBinarySetting("GooglePrivateKey", Protected(KeyBlobOf("google-key.pem")));
+    WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("google-key.pem")));
   }
 
   StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"normal1.tif")) {
@@ -99,6 +101,53 @@ class GmailSendTest : public ProviderTest {
   BOOL result_ = FALSE;
   DWORD lastError_ = 0;
 };
+
+std::wstring WriteTempFile(const wchar_t* name, const std::string& text) {
+  wchar_t folder[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring path = std::wstring(folder) + name;
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(handle);
+  return path;
+}
+
+// A key file as Google's console hands it out, for the run's account and
+// token endpoint.
+std::wstring WriteKeyFile(const wchar_t* name) {
+  const nlohmann::json file = {{"type", "service_account"},
+                               {"project_id", "corvisk-fax"},
+                               {"private_key_id", "4f1c"},
+                               {"private_key", ReadWholeFile(CloudFile("google-key.pem"))},
+                               {"client_email", kAccount},
+                               {"client_id", "109876543210"},
+                               {"token_uri", "https://" + StandInHost("google.port") + "/token"}};
+  return WriteTempFile(name, file.dump(2));
+}
+
+std::string SettingText(const char* name) {
+  char text[256] = "";
+  DWORD size = sizeof text;
+  RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, text, &size);
+  return text;
+}
+
+// Every value of the settings key, as bytes.
+std::vector<std::string> SettingsValues() {
+  std::vector<std::string> values;
+  unique_hkey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, key.put())) return values;
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD nameSize = sizeof name, size = 0;
+    if (RegEnumValueA(key.get(), index, name, &nameSize, nullptr, nullptr, nullptr, &size)) break;
+    std::string value(size, '\0');
+    RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
+    values.push_back(value);
+  }
+  return values;
+}
 
 std::string AttachmentName(const ReceivedMessage& message) {
   return message.attachments.empty() ? std::string()
@@ -203,7 +252,7 @@ TEST_F(GmailSendTest, GrantAndKeyFaultsSayWhatToDo) {
        "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
       {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
        "Google does not know the mailbox nobody@example.com (invalid_grant)."},
-      {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyBlobOf("stranger-key.pem"))); },
+      {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("stranger-key.pem"))); },
        "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
       {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
        "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},
@@ -253,4 +302,41 @@ TEST_F(GmailSendTest, StalledSendIsNotSentAgain) {
                  << text;
   EXPECT_EQ(text.rfind(StandInHost("google.port") + " did not answer within 4 seconds (WinHTTP error 12002)", 0), 0u)
       << text;
+}
+
+TEST_F(GmailSendTest, ImportedKeyFileSendsAndIsNotStored) {
+  for (const char* name : {"GoogleClientEmail", "GoogleTokenUri", "GooglePrivateKey"}) DeleteSetting(name);
+  const std::wstring path = WriteKeyFile(L"corvisk-fax-key.json");
+  ImportedGoogleKey key;
+  const CloudOutcome outcome = ImportGoogleKeyFile(path, key);
+  ASSERT_EQ(outcome.result, S_OK) << outcome.text;
+  {
+    unique_hkey settings;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_SET_VALUE, settings.put()), 0);
+    ASSERT_EQ(StoreGoogleKey(settings.get(), key), 0);
+  }
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(SettingText("GoogleClientEmail"), kAccount);
+  EXPECT_EQ(SettingText("GoogleTokenUri"), "https://" + StandInHost("google.port") + "/token");
+  const std::string pkcs1 = KeyOf("google-key.pem");
+  for (const std::string& value : SettingsValues()) {
+    EXPECT_EQ(value.find(pkcs1.substr(64, 32)), std::string::npos) << "the key is stored in clear";
+    EXPECT_EQ(value.find("private_key"), std::string::npos) << "the file is stored";
+  }
+  EXPECT_EQ(Send(L"0299996901").statusId, FS_COMPLETED);
+  EXPECT_TRUE(FindBySubject(GatewayServer("open"), "0299996901"));
+}
+
+TEST_F(GmailSendTest, KeyFileThatCannotBeImportedSaysWhy) {
+  ImportedGoogleKey key;
+  const CloudOutcome missing = ImportGoogleKeyFile(L"C:\\no-such-key.json", key);
+  // The system's own text follows; Wine words it differently from Windows.
+  EXPECT_EQ(missing.text.rfind("The key file C:\\no-such-key.json could not be read: ", 0), 0u) << missing.text;
+  EXPECT_EQ(missing.result, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  const std::wstring path =
+      WriteTempFile(L"corvisk-oauth-client.json", R"({"installed":{"client_id":"1.apps.googleusercontent.com"}})");
+  const CloudOutcome wrong = ImportGoogleKeyFile(path, key);
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(wrong.text.rfind("The file is an OAuth client's, not a service account's key.", 0), 0u) << wrong.text;
+  EXPECT_TRUE(key.protectedKey.empty());
 }
