@@ -6,10 +6,12 @@ same server by Python's smtplib with the file attached. Then one send of a
 1-page and of a 1,000-page fine-resolution fax, to show whether the host's
 peak working set grows with the page count.
 
-usage: send_path.py X64_BIN [--m365] [JOBS] [PAGES]
+usage: send_path.py X64_BIN [--m365 | --google] [JOBS] [PAGES]
   --m365 send through Microsoft Graph: the HTTPS stand-ins of tests/cloud take
          each fax and hand it to the gateway mail server; the floor posts the
          same MIME message with one token to the same stand-in
+  --google the same through the Gmail API stand-in, the floor uploading the
+         MIME message with one token of the service account
   JOBS   comma-separated numbers of concurrent sends (default 1,4,16,64)
   PAGES  pages of each document in the concurrent sends (default 3)
 
@@ -45,6 +47,7 @@ CLOUD_FIXTURE = os.path.join(os.path.dirname(HERE), "tests", "cloud", "cloud-fix
 TENANT = "11111111-2222-3333-4444-555555555555"
 CLIENT_ID = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"
 SECRET = "test-secret~1"
+GOOGLE_ACCOUNT = "fax-sender@corvisk-fax.iam.gserviceaccount.com"
 LOOKUP_PAUSE_MS = 1000
 TIMEOUT_SECONDS = 120
 LONG_MESSAGE_LIMIT = 512 * 1024 * 1024
@@ -79,7 +82,41 @@ class GraphFloor:
                      {"Content-Type": "text/plain", "Authorization": "Bearer " + self.token})
 
 
-def floor_send(port, number, document, folder, graph=None):
+class GmailFloor:
+    """A minimal Gmail client: one token for the service account's signed grant, then each fax's MIME uploaded."""
+
+    def __init__(self, cloud):
+        import jwt  # only this benchmark needs it
+        self.port = int(open(os.path.join(cloud, "google.port")).read())
+        self.context = ssl.create_default_context(cafile=os.path.join(cloud, "ca.pem"))
+        now = int(time.time())
+        grant = jwt.encode({"iss": GOOGLE_ACCOUNT, "scope": "https://www.googleapis.com/auth/gmail.send",
+                            "aud": "https://localhost:%d/token" % self.port, "sub": "sender@example.com",
+                            "iat": now, "exp": now + 3600},
+                           open(os.path.join(cloud, "google-key.pem")).read(), algorithm="RS256")
+        form = urllib.parse.urlencode({"grant_type": "urn:ietf:params:oauth:grant-type:jwt-bearer",
+                                       "assertion": grant})
+        answer = self.request("/token", form, {"Content-Type": "application/x-www-form-urlencoded"})
+        self.token = json.loads(answer)["access_token"]
+
+    def request(self, path, body, headers):
+        connection = http.client.HTTPSConnection("localhost", self.port, context=self.context,
+                                                 timeout=TIMEOUT_SECONDS)
+        connection.request("POST", path, body, headers)
+        response = connection.getresponse()
+        data = response.read()
+        connection.close()
+        if response.status != 200:
+            raise SystemExit("the Gmail stand-in answered %d: %s" % (response.status, data))
+        return data
+
+    def send(self, message):
+        self.request("/upload/gmail/v1/users/sender%40example.com/messages/send?uploadType=media",
+                     message.as_bytes(policy=email.policy.SMTP),
+                     {"Content-Type": "message/rfc822", "Authorization": "Bearer " + self.token})
+
+
+def floor_send(port, number, document, folder, cloud_client=None):
     """What a minimal client does for one fax: copy the document, attach it, submit it."""
     start = time.perf_counter()
     copy = os.path.join(folder, "floor-%s.tif" % number)
@@ -91,8 +128,8 @@ def floor_send(port, number, document, folder, graph=None):
     message.set_content(" ")
     with open(copy, "rb") as data:
         message.add_attachment(data.read(), maintype="image", subtype="tiff", filename=os.path.basename(copy))
-    if graph:
-        graph.send(message)
+    if cloud_client:
+        cloud_client.send(message)
     else:
         with smtplib.SMTP("127.0.0.1", port, timeout=TIMEOUT_SECONDS) as client:
             client.send_message(message)
@@ -100,10 +137,10 @@ def floor_send(port, number, document, folder, graph=None):
     return (time.perf_counter() - start) * 1000
 
 
-def run_floor(port, jobs, document, folder, graph=None):
+def run_floor(port, jobs, document, folder, cloud_client=None):
     start = time.perf_counter()
     with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
-        times = list(pool.map(lambda i: floor_send(port, "69%06d" % i, document, folder, graph), range(jobs)))
+        times = list(pool.map(lambda i: floor_send(port, "69%06d" % i, document, folder, cloud_client), range(jobs)))
     return (time.perf_counter() - start) * 1000, statistics.mean(times)
 
 
@@ -126,40 +163,67 @@ def run_provider(bin_folder, port, mailbox, jobs, document, round_number):
 
 
 @contextlib.contextmanager
-def microsoft365(bin_folder, port, folder):
-    """The Graph stand-ins handing on to the gateway server on port, and the provider's settings for them; yields
-    the floor's client."""
+def cloud_standins(bin_folder, port, folder):
+    """The cloud stand-ins handing on to the gateway server on port; yields their folder."""
     gateway, cloud = os.path.join(folder, "gateway"), os.path.join(folder, "cloud")
     os.makedirs(gateway, exist_ok=True)
     with open(os.path.join(gateway, "open.port"), "w") as text:
         text.write("%d\n" % port)
     subprocess.run([CLOUD_FIXTURE, "start", cloud, os.path.abspath(bin_folder), gateway], check=True)
     try:
-        host = "localhost:" + open(os.path.join(cloud, "graph.port")).read().strip()
-        for name, value in (("MailTransport", "Microsoft365"), ("M365TenantId", TENANT), ("M365ClientId", CLIENT_ID),
-                            ("M365AuthorityHost", host), ("M365GraphHost", host)):
-            fb.wine(bin_folder, "reg", "add", fb.SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f",
-                    check=True)
-        fb.wine(bin_folder, os.path.join(bin_folder, "m365credential.exe"), "secret", SECRET, check=True)
-        yield GraphFloor(cloud)
+        yield cloud
     finally:
         subprocess.run([CLOUD_FIXTURE, "stop", cloud], check=False)
 
 
-def concurrent_sends(bin_folder, counts, pages, folder, m365):
+def text_settings(bin_folder, settings):
+    for name, value in settings:
+        fb.wine(bin_folder, "reg", "add", fb.SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f", check=True)
+
+
+@contextlib.contextmanager
+def microsoft365(bin_folder, port, folder):
+    """The Graph stand-ins and the provider's settings for them; yields the floor's client."""
+    with cloud_standins(bin_folder, port, folder) as cloud:
+        host = "localhost:" + open(os.path.join(cloud, "graph.port")).read().strip()
+        text_settings(bin_folder, (("MailTransport", "Microsoft365"), ("M365TenantId", TENANT),
+                                   ("M365ClientId", CLIENT_ID), ("M365AuthorityHost", host), ("M365GraphHost", host)))
+        fb.wine(bin_folder, os.path.join(bin_folder, "m365credential.exe"), "secret", SECRET, check=True)
+        yield GraphFloor(cloud)
+
+
+@contextlib.contextmanager
+def google(bin_folder, port, folder):
+    """The Google stand-ins and the provider's settings for them, the key file imported; yields the floor's client."""
+    with cloud_standins(bin_folder, port, folder) as cloud:
+        host = "localhost:" + open(os.path.join(cloud, "google.port")).read().strip()
+        key_file = os.path.join(folder, "fax-key.json")
+        with open(key_file, "w") as text:
+            json.dump({"type": "service_account", "client_email": GOOGLE_ACCOUNT, "token_uri": "https://%s/token" % host,
+                       "private_key": open(os.path.join(cloud, "google-key.pem")).read()}, text)
+        fb.wine(bin_folder, os.path.join(bin_folder, "googlekey.exe"), "Z:" + key_file.replace("/", "\\"), check=True)
+        os.unlink(key_file)
+        text_settings(bin_folder, (("MailTransport", "Google"), ("GoogleApiHost", host)))
+        yield GmailFloor(cloud)
+
+
+CLOUDS = {"--m365": (microsoft365, " through Microsoft Graph"), "--google": (google, " through the Gmail API")}
+
+
+def concurrent_sends(bin_folder, counts, pages, folder, cloud):
     document = make_fax(os.path.join(folder, "doc.tif"), pages, "fine", "g4")
     print("concurrent sends of a %d-page fine-resolution fax (%d KB)%s" % (
-        pages, os.path.getsize(document) // 1000, " through Microsoft Graph" if m365 else ""))
+        pages, os.path.getsize(document) // 1000, CLOUDS[cloud][1] if cloud else ""))
     print("%5s | %8s %10s %10s %7s %9s | %8s %10s %7s | %6s" % (
         "jobs", "wall s", "send ms", "own ms", "msg/s", "peak MiB", "floor s", "floor ms", "msg/s", "ratio"))
     walls = {}
     with contextlib.ExitStack() as stack:
         port, mailbox = stack.enter_context(fb.gateway_server(folder))
         stack.enter_context(fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS))
-        graph = stack.enter_context(microsoft365(bin_folder, port, folder)) if m365 else None
+        cloud_client = stack.enter_context(CLOUDS[cloud][0](bin_folder, port, folder)) if cloud else None
         for round_number, jobs in enumerate(counts):
             transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
-            floor_wall, floor_ms = run_floor(port, jobs, document, folder, graph)
+            floor_wall, floor_ms = run_floor(port, jobs, document, folder, cloud_client)
             wall = transcript["wall_ms"]
             walls[jobs] = wall
             print("%5d | %8.2f %10.1f %10.1f %7.2f %9.1f | %8.2f %10.1f %7.2f | %6.2f" % (
@@ -185,15 +249,15 @@ def long_sends(bin_folder, folder):
 
 def main():
     arguments = sys.argv[1:]
-    m365 = "--m365" in arguments
-    arguments = [argument for argument in arguments if argument != "--m365"]
+    cloud = next((argument for argument in arguments if argument in CLOUDS), None)
+    arguments = [argument for argument in arguments if argument not in CLOUDS]
     bin_folder = arguments[0]
     counts = [int(n) for n in arguments[1].split(",")] if len(arguments) > 1 else [1, 4, 16, 64]
     pages = int(arguments[2]) if len(arguments) > 2 else 3
     print("machine load: " + open("/proc/loadavg").read().strip())
     with tempfile.TemporaryDirectory(prefix="bench-send-") as folder:
-        concurrent_sends(bin_folder, counts, pages, folder, m365)
-        if not m365:
+        concurrent_sends(bin_folder, counts, pages, folder, cloud)
+        if not cloud:
             long_sends(bin_folder, folder)
 
 
