@@ -19,7 +19,20 @@ CloudOutcome ReadFailure(DWORD error, const std::wstring& path) {
       HRESULT_FROM_WIN32(error));
 }
 
+// winhttp.dll and bcrypt.dll are imported late; before Vista the first call
+// into a missing one would raise instead of failing.
+bool SystemLibraryPresent(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = L"";
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const unique_hmodule module(LoadLibraryW((std::wstring(folder) + L"\\" + name).c_str()));
+  return static_cast<bool>(module);
+}
+
 CloudOutcome CheckSettings(const M365Settings& settings) {
+  if (!SystemLibraryPresent(L"winhttp.dll") || !SystemLibraryPresent(L"bcrypt.dll"))
+    return CloudFailure(
+        "Microsoft 365 as the mail transport needs Windows Vista or later (winhttp.dll and bcrypt.dll).");
   if (settings.tenantId.empty() || settings.clientId.empty()) {
     return CloudFailure(
         "Microsoft 365 is the mail transport but M365TenantId or M365ClientId is empty. Enter the "
