@@ -6,6 +6,7 @@
 #include "provider/SuppEmailTransport.h"
 #include "win32/AnsiText.h"
 #include "win32/GuidText.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -36,7 +37,10 @@ std::string CurrentMailDate() {
 HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
                                 const std::string& attachment, std::string& errorText) {
   M365Settings cloud;
-  if (const LONG error = ReadM365Settings(cloud)) return HRESULT_FROM_WIN32(error);
+  if (const LONG error = ReadM365Settings(cloud)) {
+    errorText = "The Microsoft 365 settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
+    return HRESULT_FROM_WIN32(error);
+  }
   GraphFax fax;
   fax.fields = {ToUtf8(ToWide(message.recipient)),
                 ToUtf8(ToWide(message.sender)),
