@@ -104,7 +104,7 @@ DWORD ExportContainerKey(const CRYPT_KEY_PROV_INFO& info, std::string& rsaKey) {
                             info.dwFlags & CRYPT_MACHINE_KEYSET))
     return GetLastError();
   unique_crypt_key key;
-  // Wine records a key spec of 3, which names neither key of the container.
+  // Wine records dwKeySpec 3, which names neither key of the container.
   if (!CryptGetUserKey(provider.get(), info.dwKeySpec, key.put()) &&
       !CryptGetUserKey(provider.get(), AT_KEYEXCHANGE, key.put()) &&
       !CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put()))

@@ -11,6 +11,11 @@
 
 namespace corvisk {
 
+// Whether this Windows has winhttp.dll and bcrypt.dll, which the cloud
+// transports import late: before Vista the first call into a missing one
+// would raise instead of failing.
+bool CloudLibrariesPresent();
+
 class CloudClient {
  public:
   // unaskedWaits: a 429 or 503 without Retry-After is also waited out, for

@@ -4,6 +4,7 @@
 
 #include "cloudmail/GraphFailures.h"
 #include "win32/AnsiText.h"
+#include "win32/Handles.h"
 
 namespace corvisk {
 namespace {
@@ -18,7 +19,17 @@ std::string HostOf(const std::wstring& url) {
   return ToAnsi(url.substr(from, url.find(L'/', from) - from));
 }
 
+bool SystemLibraryPresent(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = L"";
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const unique_hmodule module(LoadLibraryW((std::wstring(folder) + L"\\" + name).c_str()));
+  return static_cast<bool>(module);
+}
+
 }  // namespace
+
+bool CloudLibrariesPresent() { return SystemLibraryPresent(L"winhttp.dll") && SystemLibraryPresent(L"bcrypt.dll"); }
 
 CloudClient::CloudClient(int timeoutSeconds, bool unaskedWaits)
     : timeoutSeconds_(std::max(timeoutSeconds, 1)),

@@ -24,6 +24,9 @@ class GmailClient : public CloudClient {
 };
 
 CloudOutcome CheckSettings(const GoogleSettings& settings) {
+  if (!CloudLibrariesPresent())
+    return CloudFailure(
+        "Google Workspace as the mail transport needs Windows Vista or later (winhttp.dll and bcrypt.dll).");
   if (settings.clientEmail.empty() || settings.privateKeyBlob.empty()) {
     return CloudFailure(
         "Google Workspace is the mail transport but no service account key is imported. Import the key file in "

@@ -13,6 +13,9 @@ namespace {
 using nlohmann::json;
 
 CloudOutcome CheckSettings(const M365Settings& settings) {
+  if (!CloudLibrariesPresent())
+    return CloudFailure(
+        "Microsoft 365 as the mail transport needs Windows Vista or later (winhttp.dll and bcrypt.dll).");
   if (settings.tenantId.empty() || settings.clientId.empty()) {
     return CloudFailure(
         "Microsoft 365 is the mail transport but M365TenantId or M365ClientId is empty. Enter the "

@@ -7,6 +7,7 @@
 #include "provider/SuppEmailTransport.h"
 #include "win32/AnsiText.h"
 #include "win32/GuidText.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -51,7 +52,10 @@ CloudFax CloudFaxFor(const ProviderSettings& settings, const FaxMessage& message
 HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
                                 const std::string& attachment, std::string& errorText) {
   M365Settings cloud;
-  if (const LONG error = ReadM365Settings(cloud)) return HRESULT_FROM_WIN32(error);
+  if (const LONG error = ReadM365Settings(cloud)) {
+    errorText = "The Microsoft 365 settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
+    return HRESULT_FROM_WIN32(error);
+  }
   const CloudOutcome outcome = SendFaxThroughGraph(cloud, CloudFaxFor(settings, message, attachment));
   errorText = outcome.text;
   return outcome.result;
@@ -60,7 +64,10 @@ HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessa
 HRESULT SendThroughGoogle(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
                           std::string& errorText) {
   GoogleSettings google;
-  if (const LONG error = ReadGoogleSettings(google)) return HRESULT_FROM_WIN32(error);
+  if (const LONG error = ReadGoogleSettings(google)) {
+    errorText = "The Google Workspace settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
+    return HRESULT_FROM_WIN32(error);
+  }
   const CloudOutcome outcome = SendFaxThroughGmail(google, CloudFaxFor(settings, message, attachment));
   errorText = outcome.text;
   return outcome.result;

@@ -43,6 +43,7 @@ import os
 import re
 import secrets
 import smtplib
+import socket
 import ssl
 import sys
 import threading
@@ -95,6 +96,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+    def handle_one_request(self):
+        # Wine's WinHTTP writes a request's headers and body apart; without
+        # quick ACKs each request would wait for Linux's delayed ACK.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+        super().handle_one_request()
 
     def answer(self, status, body=None, headers=()):
         data = json.dumps(body).encode() if body is not None else b""
@@ -371,6 +378,8 @@ class Server(http.server.ThreadingHTTPServer):
         # The handshake happens on the connection's own thread, so a client
         # that stalls in it holds up no one else.
         connection, address = self.socket.accept()
+        # Answers go out at once, not after the client's delayed ACK.
+        connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         return self.context.wrap_socket(connection, server_side=True, do_handshake_on_connect=False), address
 
 
