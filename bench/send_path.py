@@ -27,7 +27,6 @@ import http.client
 import json
 import os
 import ssl
-import subprocess
 import urllib.parse
 import shutil
 import smtplib
@@ -41,10 +40,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "testbed", "faxhost"))
 import faxhost_batch as fb  # noqa: E402
 from fax_documents import make_fax, make_long_fax  # noqa: E402
 
-CLOUD_FIXTURE = os.path.join(os.path.dirname(HERE), "tests", "cloud", "cloud-fixture")
-TENANT = "11111111-2222-3333-4444-555555555555"
-CLIENT_ID = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"
-SECRET = "test-secret~1"
 LOOKUP_PAUSE_MS = 1000
 TIMEOUT_SECONDS = 120
 LONG_MESSAGE_LIMIT = 512 * 1024 * 1024
@@ -56,10 +51,10 @@ class GraphFloor:
     def __init__(self, cloud):
         self.port = int(open(os.path.join(cloud, "graph.port")).read())
         self.context = ssl.create_default_context(cafile=os.path.join(cloud, "ca.pem"))
-        form = urllib.parse.urlencode({"client_id": CLIENT_ID, "client_secret": SECRET,
+        form = urllib.parse.urlencode({"client_id": fb.M365_CLIENT_ID, "client_secret": fb.M365_SECRET,
                                        "grant_type": "client_credentials",
                                        "scope": "https://localhost:%d/.default" % self.port})
-        answer = self.request("POST", "/%s/oauth2/v2.0/token" % TENANT, form,
+        answer = self.request("POST", "/%s/oauth2/v2.0/token" % fb.M365_TENANT, form,
                               {"Content-Type": "application/x-www-form-urlencoded"})
         self.token = json.loads(answer)["access_token"]
 
@@ -125,27 +120,6 @@ def run_provider(bin_folder, port, mailbox, jobs, document, round_number):
     return transcript, statistics.mean(sends), statistics.mean(owns)
 
 
-@contextlib.contextmanager
-def microsoft365(bin_folder, port, folder):
-    """The Graph stand-ins handing on to the gateway server on port, and the provider's settings for them; yields
-    the floor's client."""
-    gateway, cloud = os.path.join(folder, "gateway"), os.path.join(folder, "cloud")
-    os.makedirs(gateway, exist_ok=True)
-    with open(os.path.join(gateway, "open.port"), "w") as text:
-        text.write("%d\n" % port)
-    subprocess.run([CLOUD_FIXTURE, "start", cloud, os.path.abspath(bin_folder), gateway], check=True)
-    try:
-        host = "localhost:" + open(os.path.join(cloud, "graph.port")).read().strip()
-        for name, value in (("MailTransport", "Microsoft365"), ("M365TenantId", TENANT), ("M365ClientId", CLIENT_ID),
-                            ("M365AuthorityHost", host), ("M365GraphHost", host)):
-            fb.wine(bin_folder, "reg", "add", fb.SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f",
-                    check=True)
-        fb.wine(bin_folder, os.path.join(bin_folder, "m365credential.exe"), "secret", SECRET, check=True)
-        yield GraphFloor(cloud)
-    finally:
-        subprocess.run([CLOUD_FIXTURE, "stop", cloud], check=False)
-
-
 def concurrent_sends(bin_folder, counts, pages, folder, m365):
     document = make_fax(os.path.join(folder, "doc.tif"), pages, "fine", "g4")
     print("concurrent sends of a %d-page fine-resolution fax (%d KB)%s" % (
@@ -156,7 +130,7 @@ def concurrent_sends(bin_folder, counts, pages, folder, m365):
     with contextlib.ExitStack() as stack:
         port, mailbox = stack.enter_context(fb.gateway_server(folder))
         stack.enter_context(fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS))
-        graph = stack.enter_context(microsoft365(bin_folder, port, folder)) if m365 else None
+        graph = GraphFloor(stack.enter_context(fb.microsoft365(bin_folder, port, folder))) if m365 else None
         for round_number, jobs in enumerate(counts):
             transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
             floor_wall, floor_ms = run_floor(port, jobs, document, folder, graph)
