@@ -29,7 +29,6 @@ import http.client
 import json
 import os
 import ssl
-import subprocess
 import urllib.parse
 import shutil
 import smtplib
@@ -43,11 +42,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "testbed", "faxhost"))
 import faxhost_batch as fb  # noqa: E402
 from fax_documents import make_fax, make_long_fax  # noqa: E402
 
-CLOUD_FIXTURE = os.path.join(os.path.dirname(HERE), "tests", "cloud", "cloud-fixture")
-TENANT = "11111111-2222-3333-4444-555555555555"
-CLIENT_ID = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"
-SECRET = "test-secret~1"
-GOOGLE_ACCOUNT = "fax-sender@corvisk-fax.iam.gserviceaccount.com"
 LOOKUP_PAUSE_MS = 1000
 TIMEOUT_SECONDS = 120
 LONG_MESSAGE_LIMIT = 512 * 1024 * 1024
@@ -59,10 +53,10 @@ class GraphFloor:
     def __init__(self, cloud):
         self.port = int(open(os.path.join(cloud, "graph.port")).read())
         self.context = ssl.create_default_context(cafile=os.path.join(cloud, "ca.pem"))
-        form = urllib.parse.urlencode({"client_id": CLIENT_ID, "client_secret": SECRET,
+        form = urllib.parse.urlencode({"client_id": fb.M365_CLIENT_ID, "client_secret": fb.M365_SECRET,
                                        "grant_type": "client_credentials",
                                        "scope": "https://localhost:%d/.default" % self.port})
-        answer = self.request("POST", "/%s/oauth2/v2.0/token" % TENANT, form,
+        answer = self.request("POST", "/%s/oauth2/v2.0/token" % fb.M365_TENANT, form,
                               {"Content-Type": "application/x-www-form-urlencoded"})
         self.token = json.loads(answer)["access_token"]
 
@@ -90,7 +84,7 @@ class GmailFloor:
         self.port = int(open(os.path.join(cloud, "google.port")).read())
         self.context = ssl.create_default_context(cafile=os.path.join(cloud, "ca.pem"))
         now = int(time.time())
-        grant = jwt.encode({"iss": GOOGLE_ACCOUNT, "scope": "https://www.googleapis.com/auth/gmail.send",
+        grant = jwt.encode({"iss": fb.GOOGLE_ACCOUNT, "scope": "https://www.googleapis.com/auth/gmail.send",
                             "aud": "https://localhost:%d/token" % self.port, "sub": "sender@example.com",
                             "iat": now, "exp": now + 3600},
                            open(os.path.join(cloud, "google-key.pem")).read(), algorithm="RS256")
@@ -114,6 +108,11 @@ class GmailFloor:
         self.request("/upload/gmail/v1/users/sender%40example.com/messages/send?uploadType=media",
                      message.as_bytes(policy=email.policy.SMTP),
                      {"Content-Type": "message/rfc822", "Authorization": "Bearer " + self.token})
+
+
+# The stand-ins of each cloud transport with the provider's settings for them, and the floor's client.
+CLOUDS = {"--m365": (fb.microsoft365, GraphFloor, " through Microsoft Graph"),
+          "--google": (fb.google, GmailFloor, " through the Gmail API")}
 
 
 def floor_send(port, number, document, folder, cloud_client=None):
@@ -162,65 +161,20 @@ def run_provider(bin_folder, port, mailbox, jobs, document, round_number):
     return transcript, statistics.mean(sends), statistics.mean(owns)
 
 
-@contextlib.contextmanager
-def cloud_standins(bin_folder, port, folder):
-    """The cloud stand-ins handing on to the gateway server on port; yields their folder."""
-    gateway, cloud = os.path.join(folder, "gateway"), os.path.join(folder, "cloud")
-    os.makedirs(gateway, exist_ok=True)
-    with open(os.path.join(gateway, "open.port"), "w") as text:
-        text.write("%d\n" % port)
-    subprocess.run([CLOUD_FIXTURE, "start", cloud, os.path.abspath(bin_folder), gateway], check=True)
-    try:
-        yield cloud
-    finally:
-        subprocess.run([CLOUD_FIXTURE, "stop", cloud], check=False)
-
-
-def text_settings(bin_folder, settings):
-    for name, value in settings:
-        fb.wine(bin_folder, "reg", "add", fb.SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f", check=True)
-
-
-@contextlib.contextmanager
-def microsoft365(bin_folder, port, folder):
-    """The Graph stand-ins and the provider's settings for them; yields the floor's client."""
-    with cloud_standins(bin_folder, port, folder) as cloud:
-        host = "localhost:" + open(os.path.join(cloud, "graph.port")).read().strip()
-        text_settings(bin_folder, (("MailTransport", "Microsoft365"), ("M365TenantId", TENANT),
-                                   ("M365ClientId", CLIENT_ID), ("M365AuthorityHost", host), ("M365GraphHost", host)))
-        fb.wine(bin_folder, os.path.join(bin_folder, "m365credential.exe"), "secret", SECRET, check=True)
-        yield GraphFloor(cloud)
-
-
-@contextlib.contextmanager
-def google(bin_folder, port, folder):
-    """The Google stand-ins and the provider's settings for them, the key file imported; yields the floor's client."""
-    with cloud_standins(bin_folder, port, folder) as cloud:
-        host = "localhost:" + open(os.path.join(cloud, "google.port")).read().strip()
-        key_file = os.path.join(folder, "fax-key.json")
-        with open(key_file, "w") as text:
-            json.dump({"type": "service_account", "client_email": GOOGLE_ACCOUNT, "token_uri": "https://%s/token" % host,
-                       "private_key": open(os.path.join(cloud, "google-key.pem")).read()}, text)
-        fb.wine(bin_folder, os.path.join(bin_folder, "googlekey.exe"), "Z:" + key_file.replace("/", "\\"), check=True)
-        os.unlink(key_file)
-        text_settings(bin_folder, (("MailTransport", "Google"), ("GoogleApiHost", host)))
-        yield GmailFloor(cloud)
-
-
-CLOUDS = {"--m365": (microsoft365, " through Microsoft Graph"), "--google": (google, " through the Gmail API")}
-
-
 def concurrent_sends(bin_folder, counts, pages, folder, cloud):
     document = make_fax(os.path.join(folder, "doc.tif"), pages, "fine", "g4")
     print("concurrent sends of a %d-page fine-resolution fax (%d KB)%s" % (
-        pages, os.path.getsize(document) // 1000, CLOUDS[cloud][1] if cloud else ""))
+        pages, os.path.getsize(document) // 1000, CLOUDS[cloud][2] if cloud else ""))
     print("%5s | %8s %10s %10s %7s %9s | %8s %10s %7s | %6s" % (
         "jobs", "wall s", "send ms", "own ms", "msg/s", "peak MiB", "floor s", "floor ms", "msg/s", "ratio"))
     walls = {}
     with contextlib.ExitStack() as stack:
         port, mailbox = stack.enter_context(fb.gateway_server(folder))
         stack.enter_context(fb.provider_settings(bin_folder, port, TIMEOUT_SECONDS))
-        cloud_client = stack.enter_context(CLOUDS[cloud][0](bin_folder, port, folder)) if cloud else None
+        cloud_client = None
+        if cloud:
+            standins, floor, _ = CLOUDS[cloud]
+            cloud_client = floor(stack.enter_context(standins(bin_folder, port, folder)))
         for round_number, jobs in enumerate(counts):
             transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
             floor_wall, floor_ms = run_floor(port, jobs, document, folder, cloud_client)

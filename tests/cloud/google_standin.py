@@ -20,7 +20,8 @@ Gmail, with a bearer token issued here for the mailbox in the path:
   Content-Type message/rfc822, the raw MIME message with a Content-Length.
 Every accepted message goes by SMTP to the gateway mail server whose port is
 in --gateway-port-file, from the mailbox to the message's To, and adds
-"send SUBJECT" to LOG/accepted.log. Every request adds "METHOD PATH STATUS"
+"send SUBJECT" to LOG/accepted.log; when that server refuses it or does not
+answer within --smtp-timeout, the answer is 502. Every request adds "METHOD PATH STATUS"
 to LOG/requests.log.
 
 Faults by fax number (the local part of To):
@@ -166,9 +167,8 @@ class GoogleHandler(Handler):
         if len(body) > 35 * 1024 * 1024:
             return self.answer(413, gmail_error(413, "uploadTooLarge", "Media is too large.", "INVALID_ARGUMENT"))
         message = email.message_from_bytes(body, policy=email.policy.SMTP)
-        if self.fault(message):
+        if self.fault(message) or not self.handed_on(mailbox, body):
             return
-        self.deliver(mailbox, body)
         self.state.log("accepted.log", "send %s" % message.get("Subject", ""))
         self.answer(200, {"id": secrets.token_hex(8), "threadId": secrets.token_hex(8), "labelIds": ["SENT"]})
 
@@ -217,6 +217,7 @@ def parse_arguments(argv):
     parser.add_argument("--undelegated", action="append", default=[])
     parser.add_argument("--token-lifetime", type=int, default=3599)
     parser.add_argument("--stall-seconds", type=float, default=30)
+    parser.add_argument("--smtp-timeout", type=float, default=30, help="for handing messages on")
     parser.add_argument("--gateway-port-file", required=True)
     parser.add_argument("--log", required=True)
     return parser.parse_args(argv)

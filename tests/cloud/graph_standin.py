@@ -20,7 +20,8 @@ Graph, with a bearer token issued here:
   POST .../messages/{id}/send
   DELETE .../messages/{id}
 Every accepted message goes by SMTP to the gateway mail server whose port is
-in --gateway-port-file, from the mailbox to the message's To. Bodies must come
+in --gateway-port-file, from the mailbox to the message's To; when that server
+refuses it or does not answer within --smtp-timeout, Graph answers 502. Bodies must come
 with a Content-Length (never chunked). Every request adds "METHOD PATH STATUS"
 to LOG/requests.log.
 
@@ -248,8 +249,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         recipients = [address for _, address in email.utils.getaddresses(message.get_all("To", []))]
         with open(self.state.args.gateway_port_file) as file:
             port = int(file.read().strip())
-        with smtplib.SMTP("127.0.0.1", port, timeout=30) as smtp:
+        with smtplib.SMTP("127.0.0.1", port, timeout=self.state.args.smtp_timeout) as smtp:
             smtp.sendmail(mailbox, recipients, data)
+
+    def handed_on(self, mailbox, data):
+        """Hands the message to the gateway; a refusal there is Graph's 502."""
+        try:
+            self.deliver(mailbox, data)
+            return True
+        except (OSError, smtplib.SMTPException) as error:
+            self.answer(502, graph_error("ErrorMessageSubmissionFailed", "the mail server refused: %s" % error))
+            return False
 
     def send_mail(self, body, mailbox):
         if not self.authorized() or not self.known_mailbox(mailbox):
@@ -261,9 +271,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except ValueError:
             return self.answer(400, graph_error("ErrorMimeContentInvalidBase64String", "not base64"))
         message = email.message_from_bytes(data, policy=email.policy.SMTP)
-        if self.fault(message, message.get("Message-ID", ""), True):
+        if self.fault(message, message.get("Message-ID", ""), True) or not self.handed_on(mailbox, data):
             return
-        self.deliver(mailbox, data)
         self.state.log("accepted.log", "sendMail %s" % message.get("Subject", ""))
         self.answer(202)
 
@@ -317,9 +326,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer(404, graph_error("ErrorItemNotFound", "no such draft"))
         data = self.compose(entry)
         message = email.message_from_bytes(data, policy=email.policy.SMTP)
-        if self.fault(message, draft_id, False):
+        if self.fault(message, draft_id, False) or not self.handed_on(mailbox, data):
             return
-        self.deliver(mailbox, data)
         with self.state.lock:
             self.state.drafts.pop(draft_id, None)
         self.state.log("accepted.log", "draft %s" % message.get("Subject", ""))
@@ -365,6 +373,7 @@ def parse_arguments(argv):
     parser.add_argument("--mailbox", action="append", required=True)
     parser.add_argument("--token-lifetime", type=int, default=3599)
     parser.add_argument("--stall-seconds", type=float, default=30)
+    parser.add_argument("--smtp-timeout", type=float, default=30, help="for handing messages on")
     parser.add_argument("--gateway-port-file", required=True)
     parser.add_argument("--log", required=True)
     return parser.parse_args(argv)
