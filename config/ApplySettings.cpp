@@ -12,8 +12,10 @@
 namespace corvisk {
 
 // The property sheet asks every created page to apply; only the first
-// notification after a press runs, the others get its result.
+// notification after a press runs, the others get its result. A held sheet
+// applies nothing: a test mail is under way.
 BOOL CConfigApp::ApplySettings() {
+  if (m_pSheet->m_bBlockClose) return FALSE;
   if (!m_pSheet->m_bApplyRequested) return m_bApplyResult;
   m_pSheet->m_bApplyRequested = FALSE;
   m_bApplyResult = FALSE;

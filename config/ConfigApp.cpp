@@ -9,8 +9,10 @@
 #include "config/Pages.h"
 #include "config/PropertySheet.h"
 #include "config/SingleInstance.h"
-#include "provider/JobLogPath.h"
+#include "joblog/JobLogPath.h"
+#include "launch/RunningInstance.h"
 #include "settings/SettingsStore.h"
+#include "win32/DynamicCalls.h"
 #include "win32/Handles.h"
 #include "win32/PlatformVersion.h"
 
@@ -19,23 +21,15 @@ namespace {
 
 constexpr char kProviderKey[] = "SOFTWARE\\Microsoft\\Fax\\Device Providers\\CorviskFSP";
 
-using IsUserAnAdminFn = BOOL(WINAPI*)();
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-
-template <typename Fn>
-Fn FindFunction(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // Only where the system can run a program without its administrator rights.
 BOOL IsNotAdmin() {
   const unique_hmodule shell(LoadLibraryA("shell32.dll"));
-  const auto isUserAnAdmin = FindFunction<IsUserAnAdminFn>(shell.get(), "IsUserAnAdmin");
+  const auto isUserAnAdmin = BindShell32Calls(shell.get()).IsUserAnAdmin;
   return isUserAnAdmin && !isUserAnAdmin();
 }
 
 BOOL IsWow64() {
-  const auto isWow64Process = FindFunction<IsWow64ProcessFn>(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+  const auto isWow64Process = BindKernel32Calls().IsWow64Process;
   BOOL wow64 = FALSE;
   return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }

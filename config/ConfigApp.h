@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <type_traits>
 
 #include "config/FaxServerIntegration.h"
 #include "config/TestMailTransport.h"
@@ -18,6 +19,7 @@ class CSMTPPage;
 class CSMTPAdvPage;
 class CMiscPage;
 
+// Lives until the process ends: nothing in it needs destroying.
 class CConfigApp {
  public:
   CConfigApp();
@@ -65,5 +67,7 @@ class CConfigApp {
   // Read by the waiter thread.
   std::atomic<HWND> m_hMainWindow{nullptr};
 };
+
+static_assert(std::is_trivially_destructible_v<CConfigApp>, "the waiter thread may outlive the program's end");
 
 }  // namespace corvisk

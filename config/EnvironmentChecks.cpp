@@ -7,6 +7,7 @@
 #include "config/Resource.h"
 #include "faxsetup/FaxServiceSetup.h"
 #include "win32/AnsiText.h"
+#include "win32/DynamicCalls.h"
 #include "win32/Handles.h"
 #include "win32/SystemMessage.h"
 
@@ -47,12 +48,14 @@ void ReportManagerFailure(HWND owner, DWORD error) {
 }
 
 std::string ModemAppletOffer() {
-  return kProductName + LoadText(17) + "\r\n" + LoadText(18) + "\r\n" + LoadText(19) + kProductName + LoadText(20) +
-         LoadText(21) + "\r\n" + LoadText(22);
+  return kProductName + LoadText(IDS_REQUIRES_FAX_SERVICE) + "\r\n" + LoadText(IDS_FAX_SERVICE_WITH_MODEM) + "\r\n" +
+         LoadText(IDS_START_MODEM_APPLET) + kProductName + LoadText(IDS_MODEM_NOT_USED) +
+         LoadText(IDS_CONFIGURE_COM_PORT) + "\r\n" + LoadText(IDS_MODEM_OR_CANCEL);
 }
 
 std::string AddRemoveProgramsOffer() {
-  return kProductName + LoadText(23) + "\r\n" + LoadText(24) + "\r\n" + LoadText(25);
+  return kProductName + LoadText(IDS_REQUIRES_FAX_SERVICE_AGAIN) + "\r\n" + LoadText(IDS_START_APPWIZ) + "\r\n" +
+         LoadText(IDS_APPWIZ_OR_CANCEL);
 }
 
 // Whatever the answer, the apply ends: the service is not there yet.
@@ -85,9 +88,7 @@ bool ProgIdResolves(const char* progId) {
 bool StartRegServer(HWND owner, const std::string& path, const std::string& folder) {
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
-  // The shell's own "file not found" box would come before ours, which says
-  // what to do about it.
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.hwnd = owner;
   info.lpFile = path.c_str();
   info.lpParameters = "-RegServer";
@@ -177,15 +178,12 @@ BOOL StopFaxService() {
   }
 }
 
-using GetSystemWow64DirectoryAFn = UINT(WINAPI*)(LPSTR, UINT);
-
 std::string GetSystemFolder(BOOL use32Bit) {
   char folder[MAX_PATH + 1] = "";
   UINT length = 0;
   if (!use32Bit) {
     length = GetSystemDirectoryA(folder, sizeof folder);
-  } else if (const auto query = reinterpret_cast<GetSystemWow64DirectoryAFn>(reinterpret_cast<void*>(
-                 GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")))) {
+  } else if (const auto query = BindKernel32Calls().GetSystemWow64DirectoryA) {
     length = query(folder, sizeof folder);
   }
   return length < sizeof folder ? std::string(folder, length) : std::string();

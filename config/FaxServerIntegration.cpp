@@ -5,6 +5,7 @@
 #include "common/Product.h"
 #include "platform/FaxCom.h"
 #include "platform/FaxServerConnection.h"
+#include "win32/ComApartment.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/ReturnIfFailed.h"
 #include "win32/Variant.h"
@@ -147,8 +148,9 @@ HRESULT AccessLegacyBanner(bool read, BOOL& banner, CallCheck& check) {
   return check(server->put_Branding(banner), server.get());
 }
 
-// Runs one routine's COM steps. COM is initialised for the thread first and
-// left so. A failed step gives FALSE and failedText, followed by separator
+// Runs one routine's COM steps with COM initialised for the thread; the
+// initialisation is undone after the steps, so that a later test mail can
+// still choose its own apartment. A failed step gives FALSE and failedText, followed by separator
 // and the failed call's description when it left one; anything thrown
 // gives FALSE and unexpectedText.
 template <typename Steps>
@@ -156,7 +158,7 @@ BOOL RunFaxServerSteps(std::string& errorText, const char* failedText, const cha
                        const char* unexpectedText, Steps&& steps) noexcept {
   return SUCCEEDED(ReturnHresultWithText(errorText, unexpectedText, [&] {
     errorText.clear();
-    CoInitialize(nullptr);
+    const ComApartment apartment(ComApartment::SingleThreaded);
     CallCheck check;
     const HRESULT result = steps(check);
     if (FAILED(result)) {

@@ -8,7 +8,9 @@
 // The command line is not examined: every start behaves the same.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return corvisk::ReturnOnException("CorviskFSPConfig - exception\n", 1, [] {
-    corvisk::CConfigApp app;
+    // Static, as the waiter thread may still ask it for the main window
+    // while the process ends.
+    static corvisk::CConfigApp app;
     app.InitInstance();
     return 0;
   });

@@ -76,9 +76,6 @@ class CMiscPage : public CPropertyPage {
   void OnInitDialog() override;
   void OnSetActive() override;
   void OnCommand(WORD control, WORD code) override;
-
- private:
-  void ReadBanner();
 };
 
 }  // namespace corvisk

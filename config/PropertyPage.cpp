@@ -2,6 +2,7 @@
 
 #include "config/ConfigApp.h"
 #include "config/MessageBoxes.h"
+#include "config/PropertySheet.h"
 #include "win32/ExceptionBoundary.h"
 
 namespace corvisk {
@@ -11,6 +12,15 @@ namespace {
 INT_PTR Answer(HWND window, LONG_PTR result) {
   SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
   return TRUE;
+}
+
+// A command without a control (lParam 0) counts as one.
+bool IsPushButton(HWND control) {
+  if (!control) return true;
+  char name[16] = "";
+  GetClassNameA(control, name, sizeof name);
+  const LONG_PTR type = GetWindowLongPtrA(control, GWL_STYLE) & BS_TYPEMASK;
+  return lstrcmpiA(name, WC_BUTTONA) == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
 }
 
 }  // namespace
@@ -79,13 +89,16 @@ void CPropertyPage::Destroy() {
   window_ = nullptr;
 }
 
+bool CPropertyPage::SheetHeld() const { return m_pApp->m_pSheet && m_pApp->m_pSheet->m_bBlockClose; }
+
+// A held sheet keeps its current page.
 INT_PTR CPropertyPage::OnNotify(const NMHDR& header) {
   switch (header.code) {
     case PSN_SETACTIVE:
       OnSetActive();
       return Answer(window_, 0);
     case PSN_KILLACTIVE:
-      return Answer(window_, OnKillActive() ? FALSE : TRUE);
+      return Answer(window_, !SheetHeld() && OnKillActive() ? FALSE : TRUE);
     case PSN_APPLY:
       return Answer(window_, m_pApp->ApplySettings() ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
     default:
@@ -97,7 +110,8 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wPa
   return ReturnOnException(static_cast<INT_PTR>(FALSE), [&] { return Dispatch(window, message, wParam, lParam); });
 }
 
-// Dispatches only; the work is in the page operations.
+// Dispatches only; the work is in the page operations. While the sheet is
+// held no push button starts anything: each of them starts work.
 INT_PTR CPropertyPage::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* page = reinterpret_cast<CPropertyPage*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
@@ -110,6 +124,7 @@ INT_PTR CPropertyPage::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NOTIFY:
       return page->OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
+      if (page->SheetHeld() && IsPushButton(reinterpret_cast<HWND>(lParam))) return TRUE;
       page->OnCommand(LOWORD(wParam), HIWORD(wParam));
       return TRUE;
     case WM_DESTROY:

@@ -48,6 +48,7 @@ class CPropertyPage {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnNotify(const NMHDR& header);
+  bool SheetHeld() const;
   void Initialise(HWND window);
   void Destroy();
 

@@ -51,6 +51,15 @@ void CQuendryPropSheet::DoModal() {
 
 void CQuendryPropSheet::EnableButton(int id, bool enable) const { EnableWindow(GetDlgItem(window_, id), enable); }
 
+void CQuendryPropSheet::Hold(bool held) {
+  if (held) applyLit_ = IsWindowEnabled(GetDlgItem(window_, IDC_APPLY_NOW)) != FALSE;
+  m_bBlockClose = held;
+  EnableButton(IDOK, !held);
+  EnableButton(IDCANCEL, !held);
+  EnableButton(IDC_APPLY_NOW, !held && applyLit_);
+  EnableWindow(PropSheet_GetTabControl(window_), !held);
+}
+
 // Ends when the sheet has no current page any more: OK, Cancel or the close
 // box. A quit message ends it too, and is passed on.
 void CQuendryPropSheet::RunMessageLoop() {
@@ -85,14 +94,26 @@ void CQuendryPropSheet::OnInitialized(HWND window) {
 
 // OK and Apply Now mark the press, so that the one apply run happens on the
 // first page's apply notification; then the control does its own processing.
+// A held sheet takes none of its buttons, whether clicked, typed or posted.
 LRESULT CQuendryPropSheet::OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   const WORD id = LOWORD(wParam);
+  if (m_bBlockClose && (id == IDOK || id == IDCANCEL || id == IDC_APPLY_NOW)) return 0;
   if (pressing_ || (id != IDOK && id != IDC_APPLY_NOW)) return DefSubclassProc(window, WM_COMMAND, wParam, lParam);
   m_bApplyRequested = TRUE;
   pressing_ = true;
   SendMessageA(window, PSM_PRESSBUTTON, id == IDOK ? PSBTN_OK : PSBTN_APPLYNOW, 0);
   pressing_ = false;
   return 0;
+}
+
+// An edit made while the sheet is held lights Apply Now only once it is let go.
+LRESULT CQuendryPropSheet::OnChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = DefSubclassProc(window, PSM_CHANGED, wParam, lParam);
+  if (m_bBlockClose) {
+    applyLit_ = true;
+    EnableButton(IDC_APPLY_NOW, false);
+  }
+  return result;
 }
 
 LRESULT CALLBACK CQuendryPropSheet::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -102,7 +123,8 @@ LRESULT CALLBACK CQuendryPropSheet::SubclassProc(HWND window, UINT message, WPAR
   });
 }
 
-// Dispatches only: the close box while a test mail runs, and OK and Apply Now.
+// Dispatches only: the close box and the page changes that light Apply Now
+// while the sheet is held, and the sheet's buttons.
 LRESULT CQuendryPropSheet::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SYSCOMMAND:
@@ -110,6 +132,8 @@ LRESULT CQuendryPropSheet::Dispatch(HWND window, UINT message, WPARAM wParam, LP
       break;
     case WM_COMMAND:
       return OnCommand(window, wParam, lParam);
+    case PSM_CHANGED:
+      return OnChanged(window, wParam, lParam);
     case WM_NCDESTROY:
       RemoveWindowSubclass(window, SubclassProc, 0);
       break;

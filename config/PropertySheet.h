@@ -25,8 +25,11 @@ class CQuendryPropSheet {
   // Shows the sheet with page 0 selected and returns when it has closed.
   void DoModal();
   HWND Window() const { return window_; }
-  // Enables or disables one of the sheet's own buttons (IDOK, IDCANCEL).
-  void EnableButton(int id, bool enable) const;
+  // Holds the sheet while a step blocks the user interface thread and
+  // window messages can still be dispatched (a test mail): the close box,
+  // OK, Cancel and Apply Now do nothing and the pages cannot be changed.
+  // Apply Now comes back as it was, or lit when a page changed meanwhile.
+  void Hold(bool held);
 
   BOOL m_bApplyRequested = FALSE;
   BOOL m_bBlockClose = FALSE;
@@ -37,6 +40,8 @@ class CQuendryPropSheet {
                                        DWORD_PTR self);
   LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam);
+  LRESULT OnChanged(HWND window, WPARAM wParam, LPARAM lParam);
+  void EnableButton(int id, bool enable) const;
   void OnInitialized(HWND window);
   void RunMessageLoop();
 
@@ -45,6 +50,7 @@ class CQuendryPropSheet {
   HWND window_ = nullptr;
   std::atomic<HWND>& mainWindow_;
   bool pressing_ = false;
+  bool applyLit_ = false;  // Apply Now's state while the sheet is held
 };
 
 }  // namespace corvisk

@@ -55,10 +55,16 @@
 // 13 and 14, the registry failures, are composed by the settings store.
 #define IDS_NO_ADMIN_RIGHTS 15
 #define IDS_ONLY_ADMIN_CONFIGURES 16
-#define IDS_MODEM_OFFER_FIRST 17
-#define IDS_MODEM_OFFER_LAST 22
-#define IDS_APPWIZ_OFFER_FIRST 23
-#define IDS_APPWIZ_OFFER_LAST 25
+// The offer of the modem applet (17 to 22) and of Add/Remove Programs (23 to 25).
+#define IDS_REQUIRES_FAX_SERVICE 17
+#define IDS_FAX_SERVICE_WITH_MODEM 18
+#define IDS_START_MODEM_APPLET 19
+#define IDS_MODEM_NOT_USED 20
+#define IDS_CONFIGURE_COM_PORT 21
+#define IDS_MODEM_OR_CANCEL 22
+#define IDS_REQUIRES_FAX_SERVICE_AGAIN 23
+#define IDS_START_APPWIZ 24
+#define IDS_APPWIZ_OR_CANCEL 25
 #define IDS_REGISTER_PROVIDER_FAILED 26
 #define IDS_MIGHT_NOT_USE 27
 #define IDS_REGISTER_PROVIDER_EXCEPTION 28

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/ConfigActivation.h"
 #include "win32/ExceptionBoundary.h"
 
 namespace corvisk {
@@ -53,38 +54,46 @@ bool ToFrontWithoutForegroundLock(HWND hwnd) {
 
 }  // namespace
 
-bool PulseRunningInstance() {
-  const unique_handle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, kSyncEventName));
-  if (!event) return false;
-  PulseEvent(event.get());
-  return true;
-}
-
-InstanceWaiter::InstanceWaiter(std::function<HWND()> mainWindow) : mainWindow_(std::move(mainWindow)) {
+InstanceWaiter::InstanceWaiter(std::function<HWND()> mainWindow) : shared_(std::make_shared<Shared>()) {
+  shared_->mainWindow = std::move(mainWindow);
   SECURITY_DESCRIPTOR descriptor;
   SECURITY_ATTRIBUTES attributes;
-  event_.reset(CreateEventA(OpenToEveryone(descriptor, attributes), TRUE, FALSE, kSyncEventName));
-  if (!event_) return;
-  quit_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (quit_) thread_.reset(CreateThread(nullptr, 0, Wait, this, 0, nullptr));
+  shared_->event.reset(CreateEventA(OpenToEveryone(descriptor, attributes), TRUE, FALSE, kConfigActivationEvent));
+  if (!shared_->event) return;
+  shared_->quit.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!shared_->quit) return;
+  auto share = std::make_unique<std::shared_ptr<Shared>>(shared_);
+  thread_.reset(CreateThread(nullptr, 0, Wait, share.get(), 0, nullptr));
+  if (thread_) static_cast<void>(share.release());
 }
 
-// The sheet is gone by now, so whatever window call the waiter is in returns
-// at once; the bound only keeps a wedged system call from holding up the exit.
+// The waiter may be inside a window call to this thread (bringing the sheet
+// forward), which returns only when this thread answers it: sent messages
+// are answered while waiting. The bound keeps a wedged system call from
+// holding up the exit; the waiter's own share keeps what it uses alive.
 InstanceWaiter::~InstanceWaiter() {
   constexpr DWORD kWaiterEndMs = 5000;
   if (!thread_) return;
-  SetEvent(quit_.get());
-  WaitForSingleObject(thread_.get(), kWaiterEndMs);
+  SetEvent(shared_->quit.get());
+  const DWORD deadline = GetTickCount() + kWaiterEndMs;
+  for (;;) {
+    const DWORD left = deadline - GetTickCount();
+    if (static_cast<LONG>(left) <= 0) return;
+    const HANDLE thread = thread_.get();
+    if (MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) return;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
 }
 
 // Each pulse wakes the waiter once; the quit event ends it.
-DWORD WINAPI InstanceWaiter::Wait(void* self) {
-  return ReturnOnException(static_cast<DWORD>(1), [self] {
-    auto& waiter = *static_cast<InstanceWaiter*>(self);
-    const HANDLE events[] = {waiter.quit_.get(), waiter.event_.get()};
+DWORD WINAPI InstanceWaiter::Wait(void* share) {
+  const std::unique_ptr<std::shared_ptr<Shared>> owned(static_cast<std::shared_ptr<Shared>*>(share));
+  return ReturnOnException(static_cast<DWORD>(1), [&] {
+    const Shared& shared = **owned;
+    const HANDLE events[] = {shared.quit.get(), shared.event.get()};
     while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-      if (const HWND window = waiter.mainWindow_()) BringWindowToFront(window);
+      if (const HWND window = shared.mainWindow()) BringWindowToFront(window);
     }
     return static_cast<DWORD>(0);
   });

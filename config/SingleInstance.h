@@ -6,15 +6,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 #include "win32/Handles.h"
 
 namespace corvisk {
-
-inline constexpr char kSyncEventName[] = "Local\\_CPL_SYNC_EVENT_CorviskFSP";
-
-// True when another instance runs; it has then been pulsed.
-bool PulseRunningInstance();
 
 // Owns the event and the waiter thread from construction to destruction.
 // Either may be missing when the system refused it: the program then simply
@@ -24,15 +20,22 @@ class InstanceWaiter {
   explicit InstanceWaiter(std::function<HWND()> mainWindow);
   InstanceWaiter(const InstanceWaiter&) = delete;
   InstanceWaiter& operator=(const InstanceWaiter&) = delete;
-  // Ends the waiter, which finishes what it is doing first, and closes the event.
+  // Tells the waiter to end and gives it a while to finish what it is doing,
+  // answering the window calls it makes to this thread meanwhile.
   ~InstanceWaiter();
 
  private:
-  static DWORD WINAPI Wait(void* self);
+  // What the waiter uses: it holds its own share, so that whatever it is
+  // doing when the program ends never reaches freed memory.
+  struct Shared {
+    std::function<HWND()> mainWindow;
+    unique_handle event;
+    unique_handle quit;
+  };
 
-  std::function<HWND()> mainWindow_;
-  unique_handle event_;
-  unique_handle quit_;
+  static DWORD WINAPI Wait(void* shared);
+
+  std::shared_ptr<Shared> shared_;
   unique_handle thread_;
 };
 

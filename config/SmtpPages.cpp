@@ -54,12 +54,16 @@ bool CSMTPPage::Validate() {
   return true;
 }
 
+// The field is pushed to its control like a page load, whose change reports
+// are ignored; a server that differs is the user's change all the same.
 void CSMTPPage::RetrieveSmtpServer() {
   if (!UpdateData(true)) return;
   std::string server;
   if (!m_pApp->DiscoverSmtpServer(m_pApp->m_pMainPage->m_strNotifyAddress, server)) return;
+  const bool changed = server != m_strServer;
   m_strServer = server;
   UpdateData(false);
+  if (changed) SetModified();
 }
 
 void CSMTPPage::OnCommand(WORD control, WORD code) {

@@ -66,18 +66,11 @@ HRESULT SubmitThroughSuppEmail(const TestMailRequest& request, std::string& erro
 }  // namespace
 
 HRESULT SubmitTestMail(const TestMailRequest& request, TestMailTransport transport, std::string& errorText) noexcept {
-  try {
+  return ReturnHresultAppendingText(errorText, kEscapedExceptionText, [&] {
     errorText.clear();
     return transport == TestMailTransport::SuppEmail ? SubmitThroughSuppEmail(request, errorText)
                                                      : SubmitThroughCdo(request, errorText);
-  } catch (...) {
-    // Whatever the transport had to say stays in front.
-    try {
-      errorText += kEscapedExceptionText;
-    } catch (...) {
-    }
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 }  // namespace corvisk

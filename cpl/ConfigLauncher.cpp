@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include "common/ConfigActivation.h"
 #include "common/Product.h"
+#include "launch/RunningInstance.h"
 #include "settings/RegistryText.h"
 #include "settings/Settings.h"
 #include "win32/Handles.h"
@@ -13,14 +13,6 @@ namespace {
 
 // A folder of up to 259 characters and its terminator.
 constexpr DWORD kThePathSize = 260;
-
-// A running program waits on the event; a pulse wakes it.
-bool ActivateRunningProgram() {
-  const unique_handle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, kConfigActivationEvent));
-  if (!event) return false;
-  PulseEvent(event.get());
-  return true;
-}
 
 }  // namespace
 
@@ -37,7 +29,7 @@ std::string ConfigProgramPath() {
 // Through the shell, which asks for the elevation the program's manifest
 // requires. A failed start shows nothing: the control panel reports it.
 LONG LaunchConfigProgram() {
-  if (ActivateRunningProgram()) return 0;
+  if (PulseRunningInstance()) return 0;
   const std::string program = ConfigProgramPath();
   SHELLEXECUTEINFOA execute{};
   execute.cbSize = sizeof execute;

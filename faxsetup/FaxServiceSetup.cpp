@@ -2,10 +2,10 @@
 
 #include <iterator>
 
+#include "win32/DynamicCalls.h"
+
 namespace corvisk {
 namespace {
-
-using FaxRegisterServiceProviderFn = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR);
 
 constexpr wchar_t kTelephonyProvider[] = L"";
 
@@ -32,7 +32,7 @@ ProviderRegistration RegisterProviderWithFaxService(const wchar_t* imagePath) {
   unique_hmodule winfax;
   const DWORD loadError = LoadWinFax(winfax);
   if (loadError != ERROR_SUCCESS) return {false, loadError};
-  const auto registerProvider = FindWinFaxFunction<FaxRegisterServiceProviderFn>(winfax, "FaxRegisterServiceProviderW");
+  const auto registerProvider = BindWinFaxCalls(winfax.get()).FaxRegisterServiceProviderW;
   if (!registerProvider) return {false, GetLastError()};
   if (!registerProvider(kDeviceProviderName, kDeviceProviderFriendlyName, imagePath, kTelephonyProvider))
     return {true, GetLastError()};

@@ -16,11 +16,6 @@ inline constexpr wchar_t kDeviceProviderFriendlyName[] = L"Corvisk FSP";
 // error, ERROR_SUCCESS when loaded.
 DWORD LoadWinFax(unique_hmodule& winfax);
 
-template <typename Fn>
-Fn FindWinFaxFunction(const unique_hmodule& winfax, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(winfax.get(), name)));
-}
-
 struct ProviderRegistration {
   bool bound = false;           // the library and its function were found
   DWORD error = ERROR_SUCCESS;  // the call's error, or why it could not be bound

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "installer/CustomAction.h"
 #include "installer/SettingsKeyActions.h"
 #include "installer/SilentSettings.h"
+#include "launch/AppletStart.h"
 #include "win32/ExceptionBoundary.h"
 
 namespace {

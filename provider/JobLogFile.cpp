@@ -1,6 +1,6 @@
 #include "provider/JobLogFile.h"
 
-#include "provider/JobLogPath.h"
+#include "joblog/JobLogPath.h"
 #include "win32/AnsiText.h"
 
 namespace corvisk {

@@ -13,8 +13,9 @@
 #include "common/Product.h"
 #include "common/TextFormat.h"
 #include "faxsetup/FaxServiceSetup.h"
-#include "installer/CustomAction.h"
+#include "launch/AppletStart.h"
 #include "provider/Diagnostics.h"
+#include "win32/DynamicCalls.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
 #include "win32/PlatformVersion.h"
@@ -31,8 +32,6 @@ constexpr wchar_t kControlPanelKey[] =
 constexpr wchar_t kAppletValue[] = L"%SystemRoot%\\system32\\" CORVISK_APPLET_FILE;
 constexpr DWORD kAppletCategory = 2;
 constexpr DWORD kEventTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-
-using FaxUnregisterServiceProviderFn = BOOL(WINAPI*)(LPCWSTR);
 
 // Tells the fax service about the provider; returns the error, which is also
 // the reason when winfax.dll or the function is missing.
@@ -160,8 +159,7 @@ void UnregisterWithFaxService() {
     OutputDebugStringA("DllUnregisterServer(): failed to load winfax.dll\r\n");
     return;
   }
-  const auto unregisterProvider =
-      FindWinFaxFunction<FaxUnregisterServiceProviderFn>(winfax, "FaxUnregisterServiceProviderW");
+  const auto unregisterProvider = BindWinFaxCalls(winfax.get()).FaxUnregisterServiceProviderW;
   if (!unregisterProvider) {
     OutputDebugStringA("DllUnregisterServer(): failed to GetProcAddr(FaxUnregisterServiceProviderW)\r\n");
     return;

@@ -95,4 +95,20 @@ HRESULT ReturnHresultWithText(std::string& text, const char* exceptionText, Body
   }
 }
 
+// The same, appending exceptionText to whatever text the body had written
+// before it threw, which stays in front; if even that cannot be stored, the
+// text stays as it was.
+template <typename Body>
+HRESULT ReturnHresultAppendingText(std::string& text, const char* exceptionText, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    try {
+      text += exceptionText;
+    } catch (...) {
+    }
+    return E_UNEXPECTED;
+  }
+}
+
 }  // namespace corvisk

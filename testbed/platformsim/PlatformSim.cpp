@@ -6,6 +6,8 @@
 //   CORVISK_SIM_NOT_ADMIN 1                       IsUserAnAdmin answers FALSE
 //   CORVISK_SIM_DEBUG_LOG PATH                    the debugger output, written at exit
 //   CORVISK_SIM_MESSAGE_LOG PATH                  one line per message box: its style in hex
+//   CORVISK_SIM_REGISTRY_LOG PATH                 one line per registry value written: its name
+//   CORVISK_SIM_REGISTRY_REFUSE NAME              writing the value of that name fails, access denied
 #include <windows.h>
 
 #include <cstdio>
@@ -45,15 +47,32 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
   return g_realGetProcAddress(module, name);
 }
 
+void AppendLine(const char* variable, const char* line) {
+  const char* path = std::getenv(variable);
+  if (!path) return;
+  if (FILE* log = std::fopen(path, "a")) {
+    std::fprintf(log, "%s\n", line);
+    std::fclose(log);
+  }
+}
+
 // Appended before the box shows, so a driver that sees the box finds its line.
 int WINAPI RecordingMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-  if (const char* path = std::getenv("CORVISK_SIM_MESSAGE_LOG")) {
-    if (FILE* log = std::fopen(path, "a")) {
-      std::fprintf(log, "%x\n", style);
-      std::fclose(log);
-    }
-  }
+  char line[16];
+  std::snprintf(line, sizeof line, "%x", style);
+  AppendLine("CORVISK_SIM_MESSAGE_LOG", line);
   return MessageBoxA(owner, text, caption, style);
+}
+
+using SetValue = LSTATUS(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+SetValue g_realRegSetValueExA = &RegSetValueExA;
+
+LSTATUS WINAPI RecordingRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                                       DWORD size) {
+  AppendLine("CORVISK_SIM_REGISTRY_LOG", name ? name : "");
+  const char* refused = std::getenv("CORVISK_SIM_REGISTRY_REFUSE");
+  if (refused && name && std::strcmp(refused, name) == 0) return ERROR_ACCESS_DENIED;
+  return g_realRegSetValueExA(key, name, reserved, type, data, size);
 }
 
 void SimulateVersion() {
@@ -91,6 +110,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
             PatchImport(program, "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(FakeGetProcAddress)))
       g_realGetProcAddress = reinterpret_cast<ProcAddress>(real);
     PatchImport(program, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(RecordingMessageBoxA));
+    if (void* real =
+            PatchImport(program, "advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(RecordingRegSetValueExA)))
+      g_realRegSetValueExA = reinterpret_cast<SetValue>(real);
     if (std::getenv("CORVISK_SIM_DEBUG_LOG")) CaptureDebugOutput();
   } else if (reason == DLL_PROCESS_DETACH) {
     WriteDebugLog();

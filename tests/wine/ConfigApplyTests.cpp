@@ -1,6 +1,10 @@
 // Validation when a page is left or OK or Apply is pressed, and the apply
 // run: one per press, the registry save, the use-only confirmation.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
+#include <vector>
 
 #include "ConfigFixture.h"
 #include "RegistrationSupport.h"
@@ -109,6 +113,60 @@ TEST_F(ConfigValidationTest, EmptyServerIsRefusedOnThePage) {
   ExpectMessage(program, "SMTP server must not be empty", MB_ICONERROR);
 }
 
+TEST_F(ConfigValidationTest, AccountOf128AndPasswordOf64CharactersAreTooLong) {
+  ConfigProgram program;
+  program.SelectPage(1);
+  program.SetText(IDC_SMTP_ACCOUNT, std::string(128, 'a'));
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter no more than 127 characters.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_ACCOUNT);
+  program.SetText(IDC_SMTP_ACCOUNT, std::string(127, 'a'));
+  program.SetText(IDC_SMTP_PASSWORD, std::string(64, 'p'));
+  program.SelectPage(2);
+  ExpectMessage(program, "Please enter no more than 63 characters.", MB_ICONEXCLAMATION);
+  ExpectStaysOn(program, IDC_SMTP_PASSWORD);
+}
+
+// Every page marked unchanged, as after a successful apply.
+void MarkAllUnchanged(const ConfigProgram& program) {
+  for (int index = 0; index < 4; ++index)
+    SendMessageA(program.Sheet(), PSM_UNCHANGED, SendMessageA(program.Sheet(), PSM_INDEXTOHWND, index, 0), 0);
+}
+
+// Apply Now is lit by the user's edits only: not by the pages loading their
+// fields, not by the gateway password, and by a server that Retrieve found.
+TEST_F(ConfigApplyTest, ApplyNowLightsForEveryEditThatMarksItsPageChanged) {
+  ConfigProgram program;
+  for (int page = 3; page >= 0; --page) program.SelectPage(page);
+  EXPECT_FALSE(program.Enabled(IDC_APPLY_NOW)) << "loading the pages lit Apply Now";
+  program.SetText(IDC_GATEWAY_PASSWORD, "another-secret");
+  EXPECT_FALSE(program.Enabled(IDC_APPLY_NOW)) << "the gateway password lit Apply Now";
+  const struct {
+    int page, control;
+  } modifying[] = {{0, IDC_GATEWAY_DOMAIN}, {0, IDC_NOTIFY_ADDRESS}, {1, IDC_SMTP_SERVER},
+                   {1, IDC_SMTP_PORT},      {1, IDC_SMTP_TIMEOUT},   {1, IDC_SMTP_ACCOUNT},
+                   {1, IDC_SMTP_PASSWORD},  {2, IDC_NTLM},           {2, IDC_SSL},
+                   {3, IDC_USE_ONLY},       {3, IDC_LOCAL_BANNER},   {3, IDC_GENERATE_LOG}};
+  for (const auto& [page, control] : modifying) {
+    if (page != PropSheet_HwndToIndex(program.Sheet(), program.CurrentPage())) program.SelectPage(page);
+    MarkAllUnchanged(program);
+    ASSERT_FALSE(program.Enabled(IDC_APPLY_NOW)) << control;
+    char kind[16] = "";
+    GetClassNameA(GetDlgItem(program.CurrentPage(), control), kind, sizeof kind);
+    if (lstrcmpiA(kind, "Button") == 0)
+      program.SetCheck(control, !program.Checked(control));
+    else
+      program.SetText(control, control == IDC_SMTP_PORT || control == IDC_SMTP_TIMEOUT ? "30" : "x@gmail.com");
+    EXPECT_TRUE(program.Enabled(IDC_APPLY_NOW)) << "control " << control << " did not light Apply Now";
+  }
+  program.SelectPage(1);
+  MarkAllUnchanged(program);
+  program.Click(IDC_RETRIEVE_SMTP);
+  EXPECT_TRUE(program.NoMessageBox(1000));
+  EXPECT_EQ(program.Text(IDC_SMTP_SERVER), "smtp.gmail.com");
+  EXPECT_TRUE(program.Enabled(IDC_APPLY_NOW)) << "the retrieved server did not light Apply Now";
+}
+
 TEST_F(ConfigApplyTest, OkSavesEveryValueInItsStoredForm) {
   ConfigProgram program;
   program.SetText(IDC_NOTIFY_ADDRESS, "  new.admin@example.com\t");
@@ -139,6 +197,23 @@ TEST_F(ConfigApplyTest, OkSavesEveryValueInItsStoredForm) {
 
 // Every created page gets the apply notification; the checks run once per
 // press, which the one "Failed to start" message per press shows.
+// The registry refuses the last value: every value before it is written, in
+// the fixed order, and stays written.
+TEST_F(ConfigApplyTest, SaveWritesInOrderAndKeepsWhatWasWrittenBeforeAFailure) {
+  ConfigProgram program({"", false, false, "SMTPTimeout"});
+  program.SetText(IDC_NOTIFY_ADDRESS, "changed@example.com");
+  program.PressApply();
+  ExpectMessage(program, "Failed to save data into registry: " + SystemMessageText(ERROR_ACCESS_DENIED), MB_ICONERROR);
+  const std::vector<std::string> order = {"SMTPServer", "SMTPUserName", "SMTPPasswordEnc",    "NotifyMeEMailAddress",
+                                          "CorviskPwd", "DebugOutput",  "NTLMAuthentication", "UseSSL",
+                                          "SMTPPort",   "SMTPTimeout"};
+  EXPECT_EQ(program.WrittenValues(), order);
+  EXPECT_EQ(Setting("NotifyMeEMailAddress"), "changed@example.com");
+  EXPECT_EQ(Setting("SMTPPort"), "2525");
+  EXPECT_FALSE(Setting("SMTPTimeout"));
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+}
+
 TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
   ConfigProgram program;
@@ -146,6 +221,7 @@ TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   program.SelectPage(0);
   for (int press = 0; press < 2; ++press) {
     program.PressApply();
+    ExpectShellFileNotFound(program);
     const auto box = program.WaitForMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppEmail.exe");

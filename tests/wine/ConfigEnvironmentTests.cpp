@@ -65,6 +65,27 @@ TEST_F(ConfigEnvironmentTest, MissingFaxServiceFrom51OffersAddRemovePrograms) {
   EXPECT_FALSE(Setting("SMTPPort"));
 }
 
+// The offer's OK opens the platform's own applet through the control panel;
+// the apply still ends there and the sheet stays.
+TEST_F(ConfigEnvironmentTest, OkOnTheAddRemoveOfferOpensTheControlPanelApplet) {
+  ASSERT_TRUE(fax_service::Delete());
+  ConfigProgram program({"6.1"});
+  program.PressApply();
+  const auto box = program.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+  program.Answer(*box, IDOK);
+  const HWND applet = WaitForWindow("Add/Remove Programs", 30000);
+  ASSERT_NE(applet, nullptr) << "the control panel did not open Add/Remove Programs";
+  DWORD appletProcess = 0;
+  GetWindowThreadProcessId(applet, &appletProcess);
+  EXPECT_NE(appletProcess, GetProcessId(program.Process()));
+  PostMessageA(applet, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(program.NoMessageBox(1000));
+  EXPECT_TRUE(IsWindow(program.Sheet()));
+  EXPECT_FALSE(Setting("SMTPPort"));
+}
+
 // The test prefix installs the helper servers into the system folder: each
 // test of a missing server hides its copy there.
 TEST_F(ConfigEnvironmentTest, MissingHelperServerIsReportedWithItsPathAndTheApplyGoesOn) {
@@ -72,6 +93,7 @@ TEST_F(ConfigEnvironmentTest, MissingHelperServerIsReportedWithItsPathAndTheAppl
   const HiddenFile installed(InstalledServer(L"QuendrySuppEmail"));
   ConfigProgram program;
   program.PressOk();
+  ExpectShellFileNotFound(program);
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppEmail.exe");
@@ -109,6 +131,7 @@ TEST_F(ConfigEnvironmentTest, ServerEditionChecksQuendrySuppDetails) {
   const HiddenFile installed(InstalledServer(L"QuendrySuppDetails"));
   ConfigProgram program({"5.2-server"});
   program.PressOk();
+  ExpectShellFileNotFound(program);
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->caption, ProgramSystemFolder() + "\\QuendrySuppDetails.exe");
@@ -165,6 +188,7 @@ TEST_F(ConfigEnvironmentTest, Wow64LooksInThe32BitSystemFolder) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
   ConfigProgram program({"6.1", true});
   program.PressApply();
+  ExpectShellFileNotFound(program);
   const auto box = program.WaitForMessageBox();
   ASSERT_TRUE(box);
   char folder[MAX_PATH] = "";

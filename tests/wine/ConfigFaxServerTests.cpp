@@ -80,6 +80,25 @@ TEST_F(ConfigFaxServerTest, BannerIsWrittenOnlyOnceTheMiscellaneousPageHasReadIt
   EXPECT_EQ(QueueNumber(L"Branding"), 1u);
 }
 
+TEST_F(ConfigFaxServerTest, FailedBannerReadIsTriedAgainOnTheNextVisit) {
+  InjectFailure(L"get_Branding", E_FAIL, nullptr, 0, 1);
+  ConfigProgram program;
+  program.SelectPage(3);
+  program.SetCheck(IDC_LOCAL_BANNER, true);
+  program.PressApply();
+  FinishApply(program);
+  ASSERT_TRUE(WaitFor([] { return ConnectCount() >= 2; })) << "the apply did not reach the fax server";
+  EXPECT_EQ(QueueNumber(L"QueueSaves"), 0u) << "a banner never read was written";
+  program.SelectPage(0);
+  program.SelectPage(3);
+  EXPECT_FALSE(program.Checked(IDC_LOCAL_BANNER)) << "the second visit did not read the banner";
+  program.SetCheck(IDC_LOCAL_BANNER, true);
+  program.PressApply();
+  FinishApply(program);
+  EXPECT_TRUE(WaitFor([] { return QueueNumber(L"QueueSaves") == 1; }));
+  EXPECT_EQ(QueueNumber(L"Branding"), 1u);
+}
+
 TEST_F(ConfigFaxServerTest, LegacyPlatformUsesThePortsOfTheOldFaxServer) {
   SeedPort(1, L"Modem", 1, 1);
   SeedPort(2, L"CorviskFSP0", 0, 1);

@@ -24,6 +24,8 @@ class ConfigProgramTest : public ::testing::Test {
   static void RegisterProviderKey();
   // Runs a helper server with -RegServer or -UnregServer from the build.
   static void RegisterHelperServer(const wchar_t* name, bool registered);
+  // Registers a helper server from the build unless it already is.
+  static void RestoreHelperServer(const wchar_t* name, const wchar_t* progId);
   static bool ProgIdResolves(const wchar_t* progId);
   // True when the program, like this test, runs under WOW64: the x86 tree's
   // programs do on 64-bit Wine.
@@ -34,6 +36,9 @@ class ConfigProgramTest : public ::testing::Test {
 
   // The end of an apply run that went well shows nothing more.
   static void FinishApply(ConfigProgram& program);
+  // The shell tells that it found no file to start before the program says
+  // what to do about it.
+  static void ExpectShellFileNotFound(ConfigProgram& program);
   // The next message box must carry this text; it is answered with button.
   static void ExpectMessage(ConfigProgram& program, const std::string& text, UINT icon, int button = IDOK);
 };

@@ -8,7 +8,7 @@
 #include "ConfigFixture.h"
 #include "GatewayMailbox.h"
 #include "common/Product.h"
-#include "provider/JobLogPath.h"
+#include "joblog/JobLogPath.h"
 #include "settings/BuiltInConstants.h"
 #include "win32/Handles.h"
 

@@ -98,26 +98,31 @@ HWND WaitForWindow(const char* title, DWORD waitMs) {
   }
 }
 
-ConfigProgram::ConfigProgram(const SimulatedMachine& machine)
-    : messageLog_(TempFilePath("msg")), debugLog_(TempFilePath("dbg")) {
-  Start(machine);
+ConfigProgram::ConfigProgram(const SimulatedMachine& machine, const wchar_t* desktop)
+    : messageLog_(TempFilePath("msg")), debugLog_(TempFilePath("dbg")), registryLog_(TempFilePath("reg")) {
+  Start(machine, desktop);
 }
 
 // The simulation settings reach the program through its environment.
-void ConfigProgram::Start(const SimulatedMachine& machine) {
+void ConfigProgram::Start(const SimulatedMachine& machine, const wchar_t* desktop) {
   SetSimulation("CORVISK_SIM_PLATFORM", machine.platform);
   SetSimulation("CORVISK_SIM_WOW64", machine.wow64 ? "1" : "");
   SetSimulation("CORVISK_SIM_NOT_ADMIN", machine.notAdmin ? "1" : "");
   SetSimulation("CORVISK_SIM_MESSAGE_LOG", messageLog_);
   SetSimulation("CORVISK_SIM_DEBUG_LOG", debugLog_);
+  SetSimulation("CORVISK_SIM_REGISTRY_LOG", registryLog_);
+  SetSimulation("CORVISK_SIM_REGISTRY_REFUSE", machine.refusedValue);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  std::wstring desktopName = desktop ? desktop : L"";
+  if (desktop) startup.lpDesktop = desktopName.data();
   PROCESS_INFORMATION info{};
   std::wstring line = L"\"" + ConfigProgramPath() + L"\"";
   const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
                                       &startup, &info);
-  for (const char* name : {"CORVISK_SIM_PLATFORM", "CORVISK_SIM_WOW64", "CORVISK_SIM_NOT_ADMIN",
-                           "CORVISK_SIM_MESSAGE_LOG", "CORVISK_SIM_DEBUG_LOG"})
+  for (const char* name :
+       {"CORVISK_SIM_PLATFORM", "CORVISK_SIM_WOW64", "CORVISK_SIM_NOT_ADMIN", "CORVISK_SIM_MESSAGE_LOG",
+        "CORVISK_SIM_DEBUG_LOG", "CORVISK_SIM_REGISTRY_LOG", "CORVISK_SIM_REGISTRY_REFUSE"})
     SetEnvironmentVariableA(name, nullptr);
   ASSERT_TRUE(started) << GetLastError();
   process_.reset(info.hProcess);
@@ -139,6 +144,7 @@ ConfigProgram::~ConfigProgram() {
   }
   DeleteFileA(messageLog_.c_str());
   DeleteFileA(debugLog_.c_str());
+  DeleteFileA(registryLog_.c_str());
 }
 
 HWND ConfigProgram::CurrentPage() const {
@@ -210,18 +216,22 @@ void ConfigProgram::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
   PostMessageA(sheet_, message, wParam, lParam);
 }
 
-std::optional<MessageBoxSeen> ConfigProgram::WaitForMessageBox(DWORD waitMs) {
+std::optional<MessageBoxSeen> ConfigProgram::WaitForSystemMessageBox(DWORD waitMs) {
   for (DWORD waited = 0;; waited += kPollMs) {
-    if (const HWND box = FindDialog(processId_, nullptr)) {
-      MessageBoxSeen seen{box, WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)), 0};
-      const std::vector<std::string> styles = ReadLines(messageLog_);
-      if (messagesRead_ < styles.size()) seen.style = std::stoul(styles[messagesRead_], nullptr, 16);
-      ++messagesRead_;
-      return seen;
-    }
+    if (const HWND box = FindDialog(processId_, nullptr))
+      return MessageBoxSeen{box, WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)), 0};
     if (waited >= waitMs) return std::nullopt;
     Sleep(kPollMs);
   }
+}
+
+std::optional<MessageBoxSeen> ConfigProgram::WaitForMessageBox(DWORD waitMs) {
+  std::optional<MessageBoxSeen> seen = WaitForSystemMessageBox(waitMs);
+  if (!seen) return seen;
+  const std::vector<std::string> styles = ReadLines(messageLog_);
+  if (messagesRead_ < styles.size()) seen->style = std::stoul(styles[messagesRead_], nullptr, 16);
+  ++messagesRead_;
+  return seen;
 }
 
 void ConfigProgram::Answer(const MessageBoxSeen& box, int button) {
@@ -243,6 +253,8 @@ std::optional<DWORD> ConfigProgram::WaitForExit(DWORD waitMs) {
   GetExitCodeProcess(process_.get(), &code);
   return code;
 }
+
+std::vector<std::string> ConfigProgram::WrittenValues() const { return ReadLines(registryLog_); }
 
 std::string ConfigProgram::DebugOutput() const {
   std::ifstream file(debugLog_, std::ios::binary);

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "win32/Handles.h"
 
@@ -20,6 +21,7 @@ struct SimulatedMachine {
   std::string platform;  // "MAJOR.MINOR[-server]"; empty: what Wine reports
   bool wow64 = false;
   bool notAdmin = false;
+  std::string refusedValue{};  // a value the registry refuses to write
 };
 
 struct MessageBoxSeen {
@@ -31,8 +33,9 @@ struct MessageBoxSeen {
 
 class ConfigProgram {
  public:
-  // Starts the program and waits until its sheet is on screen.
-  explicit ConfigProgram(const SimulatedMachine& machine = {});
+  // Starts the program and waits until its sheet is on screen; on the named
+  // desktop when one is given.
+  explicit ConfigProgram(const SimulatedMachine& machine = {}, const wchar_t* desktop = nullptr);
   ConfigProgram(const ConfigProgram&) = delete;
   ConfigProgram& operator=(const ConfigProgram&) = delete;
   // Ends a program the test left running.
@@ -57,6 +60,9 @@ class ConfigProgram {
   // The next message box of the program, shown within the wait; its style
   // comes from the program's own call.
   std::optional<MessageBoxSeen> WaitForMessageBox(DWORD waitMs = 10000);
+  // The next message box that the system shows on the program's behalf
+  // (the shell's own error box): its style is not known.
+  std::optional<MessageBoxSeen> WaitForSystemMessageBox(DWORD waitMs = 10000);
   void Answer(const MessageBoxSeen& box, int button);
   // True when no message box is shown within the wait.
   bool NoMessageBox(DWORD waitMs = 1500);
@@ -64,10 +70,12 @@ class ConfigProgram {
   std::optional<DWORD> WaitForExit(DWORD waitMs = 10000);
   // The program's debugger output so far (written when it exits).
   std::string DebugOutput() const;
+  // The names of the registry values the program wrote, in order.
+  std::vector<std::string> WrittenValues() const;
   HANDLE Process() const { return process_.get(); }
 
  private:
-  void Start(const SimulatedMachine& machine);
+  void Start(const SimulatedMachine& machine, const wchar_t* desktop);
   void Post(UINT message, WPARAM wParam, LPARAM lParam) const;
 
   unique_handle process_;
@@ -75,6 +83,7 @@ class ConfigProgram {
   HWND sheet_ = nullptr;
   std::string messageLog_;
   std::string debugLog_;
+  std::string registryLog_;
   size_t messagesRead_ = 0;
 };
 

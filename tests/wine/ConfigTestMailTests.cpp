@@ -1,6 +1,9 @@
 // The Mail Server page's buttons: Retrieve SMTP Server, and Test Mail on
 // both transports to the real gateway mail servers, with the sheet held
 // while a test mail is under way.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -63,14 +66,27 @@ class ConfigTestMailTest : public ConfigProgramTest {
     return message.body;
   }
 
+  // Nothing that closes, applies or starts other work can be clicked.
   static bool SheetHeld(const ConfigProgram& program) {
-    return !program.Enabled(IDOK) && !program.Enabled(IDCANCEL) &&
-           !IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_TEST_MAIL));
+    return !program.Enabled(IDOK) && !program.Enabled(IDCANCEL) && !program.Enabled(IDC_APPLY_NOW) &&
+           !IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_TEST_MAIL)) &&
+           !IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_RETRIEVE_SMTP));
   }
 
   static bool SheetFree(const ConfigProgram& program) {
     return program.Enabled(IDOK) && program.Enabled(IDCANCEL) &&
-           IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_TEST_MAIL));
+           IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_TEST_MAIL)) &&
+           IsWindowEnabled(GetDlgItem(program.CurrentPage(), IDC_RETRIEVE_SMTP));
+  }
+
+  // Starts a test mail through the helper server to a server that never
+  // answers, and waits until the helper server has reached it.
+  static void StartHeldTestMail(ConfigProgram& program, const GatewayServer& silent) {
+    const size_t connections = silent.Connections();
+    CheckNtlm(program);
+    StartTestMail(program);
+    for (int i = 0; i < 100 && silent.Connections() == connections; ++i) Sleep(100);
+    ASSERT_GT(silent.Connections(), connections) << "the helper server did not reach the mail server";
   }
 
   GatewayServer open_{"open"};
@@ -188,37 +204,69 @@ TEST_F(ConfigTestMailTest, ErrorOfTheCdoPathIsShown) {
   EXPECT_TRUE(SheetFree(program));
 }
 
+// Sent, not posted: the interface thread's wait for the helper server
+// answers sent messages, so the window handles them during the test mail.
+void SendWhileHeld(HWND window, UINT message, WPARAM wParam, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 3000, &result);
+}
+
 // A server that never answers holds the test mail for its time-out. On a
 // platform whose COM apartment is single-threaded, the call to the helper
 // server dispatches the sheet's messages while it waits for the server: the
-// close box and clicks on OK and Cancel must do nothing then.
+// close box, OK, Cancel, Apply Now, Retrieve and a change of page must do
+// nothing then, and Apply Now, lit before, is lit again afterwards.
 TEST_F(ConfigTestMailTest, SlowServerHoldsTheSheetUntilTheTestEnds) {
   const GatewayServer silent("silent");
   UseServer(silent, 6);
-  const size_t connections = silent.Connections();
+  // Retrieve would find the webmail host without asking DNS.
+  WriteSetting("NotifyMeEMailAddress", "nobody@gmail.com");
   ConfigProgram program({"5.1"});
-  CheckNtlm(program);
-  StartTestMail(program);
-  for (int i = 0; i < 100 && silent.Connections() == connections; ++i) Sleep(100);
-  ASSERT_GT(silent.Connections(), connections) << "the helper server did not reach the mail server";
+  StartHeldTestMail(program, silent);
+  const HWND page = program.CurrentPage();
   EXPECT_TRUE(SheetHeld(program));
-  if (!ScreenshotFolder().empty()) TakePicture(program.Sheet(), L"test-mail-running.png");
-  PostMessageA(program.Sheet(), WM_SYSCOMMAND, SC_CLOSE, 0);
   program.ClickWithMouse(IDOK);
   program.ClickWithMouse(IDCANCEL);
-  Sleep(500);
+  program.ClickWithMouse(IDC_APPLY_NOW);
+  SendWhileHeld(program.Sheet(), WM_SYSCOMMAND, SC_CLOSE);
+  for (const int button : {IDOK, IDCANCEL, IDC_APPLY_NOW}) SendWhileHeld(program.Sheet(), WM_COMMAND, button);
+  SendWhileHeld(page, WM_COMMAND, IDC_RETRIEVE_SMTP, reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_RETRIEVE_SMTP)));
+  SendWhileHeld(program.Sheet(), PSM_SETCURSEL, 0);
+  EXPECT_TRUE(program.NoMessageBox(500)) << "a click during the test mail started other work";
   EXPECT_TRUE(SheetHeld(program));
   const auto box = program.WaitForMessageBox(20000);
   ASSERT_TRUE(box) << "the test mail did not end";
   EXPECT_EQ(box->style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR)) << box->text;
   program.Answer(*box, IDOK);
   EXPECT_TRUE(IsWindow(program.Sheet()));
+  EXPECT_EQ(program.CurrentPage(), page);
   EXPECT_TRUE(SheetFree(program));
+  EXPECT_TRUE(program.Enabled(IDC_APPLY_NOW));
+  EXPECT_EQ(program.Text(IDC_SMTP_SERVER), "127.0.0.1") << "Retrieve ran during the test mail";
   EXPECT_FALSE(program.WaitForExit(1000)) << "a click during the test mail closed the sheet";
   EXPECT_FALSE(Setting("NTLMAuthentication")) << "a click during the test mail applied the settings";
   // The same click on the freed sheet does close it.
   program.ClickWithMouse(IDCANCEL);
   EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// From version 6 the test mail runs in the multithreaded apartment, where
+// the interface thread waits for the helper server without dispatching
+// anything; the fax server calls of the Miscellaneous page must not have left
+// the thread in a single-threaded one.
+TEST_F(ConfigTestMailTest, TestMailOnVersion6AfterTheMiscellaneousPageDispatchesNothing) {
+  const GatewayServer silent("silent");
+  UseServer(silent, 4);
+  ConfigProgram program({"6.1"});
+  program.SelectPage(3);
+  StartHeldTestMail(program, silent);
+  DWORD_PTR answer = 0;
+  EXPECT_FALSE(SendMessageTimeoutA(program.Sheet(), WM_NULL, 0, 0, SMTO_BLOCK, 1000, &answer))
+      << "the sheet answered during the test mail: a single-threaded apartment";
+  const auto box = program.WaitForMessageBox(20000);
+  ASSERT_TRUE(box) << "the test mail did not end";
+  program.Answer(*box, IDOK);
+  EXPECT_TRUE(SheetFree(program));
 }
 
 }  // namespace

@@ -46,6 +46,14 @@ TEST(ExceptionBoundaryTest, HresultFormsMapWhatIsThrown) {
   std::string text = "earlier";
   EXPECT_EQ(ReturnHresultWithText(text, "what failed", []() -> HRESULT { throw 1; }), E_UNEXPECTED);
   EXPECT_EQ(text, "what failed");
+  // The appending form keeps what the body wrote before it threw in front.
+  EXPECT_EQ(ReturnHresultAppendingText(text, " then this",
+                                       [&]() -> HRESULT {
+                                         text += ", partly";
+                                         throw 1;
+                                       }),
+            E_UNEXPECTED);
+  EXPECT_EQ(text, "what failed, partly then this");
 }
 
 TEST(ExceptionBoundaryTest, PlainFormReturnsTheGivenValueOnException) {

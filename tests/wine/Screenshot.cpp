@@ -37,9 +37,13 @@ std::wstring ScreenshotFolder() {
 
 // ImageMagick's import, a Linux program that Wine starts as it is.
 void TakePicture(HWND window, const std::wstring& name) {
-  const std::wstring file = ScreenshotFolder() + L"/" + name;
   RECT frame{};
   GetWindowRect(window, &frame);
+  TakePicture(frame, name);
+}
+
+void TakePicture(const RECT& frame, const std::wstring& name) {
+  const std::wstring file = ScreenshotFolder() + L"/" + name;
   wchar_t geometry[64];
   swprintf(geometry, 64, L"%ldx%ld+%ld+%ld", frame.right - frame.left, frame.bottom - frame.top, frame.left, frame.top);
   const std::wstring line = L"Z:\\usr\\bin\\import -window root -crop " + std::wstring(geometry) + L" " + file;

@@ -12,5 +12,7 @@ namespace corvisk::test {
 std::wstring ScreenshotFolder();
 // Takes a picture of the window's frame into that folder as name (a PNG).
 void TakePicture(HWND window, const std::wstring& name);
+// The same of an area of the screen.
+void TakePicture(const RECT& area, const std::wstring& name);
 
 }  // namespace corvisk::test

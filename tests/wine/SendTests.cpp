@@ -123,10 +123,13 @@ TEST_F(SendTest, DocumentThatCannotBeCopiedLeavesNothingBehind) {
 
 TEST_F(SendTest, DocumentThatIsNoTiffFailsInTheRestructuring) {
   WriteMinimalSettings();
+  WriteSetting("DebugOutput", "Y");
   const std::wstring notTiff = ProgramFolder() + L"preprocess_probe.exe";
   const StatusPacket final = SendDocument(notTiff);
   EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
   ExpectOneErrorEvent("RestructureTiffFile() failed");
+  // The job's log names the fault after the fixed text; the event does not.
+  EXPECT_NE(DebugText().find("RestructureTiffFile() failed: not a TIFF file\r\n"), std::string::npos) << DebugText();
 }
 
 TEST_F(SendTest, TransportFailureEndsTheJobWithUnexpected) {

@@ -12,29 +12,15 @@
 #include "config/SmtpDiscovery.h"
 #include "config/TestMailTransport.h"
 #include "settings/Settings.h"
+#include "win32/ComApartment.h"
 #include "win32/WaitCursor.h"
 
 namespace corvisk {
 namespace {
 
-// COM for one test mail; multithreaded where the platform's CDO wants it.
-class ComApartment {
- public:
-  explicit ComApartment(BOOL multithreaded)
-      : initialised_(SUCCEEDED(multithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED) : CoInitialize(nullptr))) {
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (initialised_) CoUninitialize();
-  }
-
- private:
-  bool initialised_;
-};
-
 // While a test mail blocks the user interface thread, window messages can
-// still be dispatched: the sheet must not close or apply under it.
+// still be dispatched: the sheet must not close, apply or start other work
+// under it.
 class SheetHeld {
  public:
   SheetHeld(CQuendryPropSheet& sheet, HWND page) : sheet_(sheet), page_(page) { Hold(true); }
@@ -44,10 +30,9 @@ class SheetHeld {
 
  private:
   void Hold(bool held) {
-    sheet_.m_bBlockClose = held;
-    sheet_.EnableButton(IDOK, !held);
-    sheet_.EnableButton(IDCANCEL, !held);
+    sheet_.Hold(held);
     EnableWindow(GetDlgItem(page_, IDC_TEST_MAIL), !held);
+    EnableWindow(GetDlgItem(page_, IDC_RETRIEVE_SMTP), !held);
   }
 
   CQuendryPropSheet& sheet_;
@@ -93,7 +78,8 @@ void CConfigApp::SendTestMail() {
   std::string errorText;
   HRESULT result = S_OK;
   {
-    const ComApartment apartment(m_bNT6);
+    // Multithreaded where the platform's CDO wants it.
+    const ComApartment apartment(m_bNT6 ? ComApartment::Multithreaded : ComApartment::SingleThreaded);
     const SheetHeld held(*m_pSheet, m_pSmtpPage->Window());
     const WaitCursor wait;
     result = SubmitTestMail(request, transport, errorText);

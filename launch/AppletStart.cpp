@@ -1,4 +1,4 @@
-#include "installer/CustomAction.h"
+#include "launch/AppletStart.h"
 
 #include <cstdio>
 

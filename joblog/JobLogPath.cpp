@@ -1,4 +1,4 @@
-#include "provider/JobLogPath.h"
+#include "joblog/JobLogPath.h"
 
 #include <windows.h>
 #include <shlobj.h>
