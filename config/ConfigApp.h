@@ -17,6 +17,7 @@ class CMainPage;
 class CSMTPPage;
 class CSMTPAdvPage;
 class CMiscPage;
+class CTransportPage;
 
 class CConfigApp {
  public:
@@ -50,6 +51,7 @@ class CConfigApp {
   CSMTPPage* m_pSmtpPage = nullptr;
   CSMTPAdvPage* m_pSmtpAdvPage = nullptr;
   CMiscPage* m_pMiscPage = nullptr;
+  CTransportPage* m_pTransportPage = nullptr;
   CQuendryPropSheet* m_pSheet = nullptr;
 
  private:
@@ -57,6 +59,8 @@ class CConfigApp {
   void LoadSettings();
   BOOL RunApply();
   BOOL SaveSettings();
+  BOOL SaveTransport();
+  void LoadTransport();
   BOOL ConfirmNotOnlyDevice();
   void AdjustFaxServer();
   FaxObjectModel FaxModel() const;

@@ -1,4 +1,4 @@
-// Pictures of the four pages at 96 and 144 DPI, for a person to look at:
+// Pictures of the five pages at 96 and 144 DPI, for a person to look at:
 // text cut off or controls that overlap show there and nowhere else.
 #include <string>
 
@@ -34,8 +34,8 @@ TEST_P(ConfigScreenshots, EveryPage) {
   if (ScreenshotFolder().empty()) GTEST_SKIP() << "CORVISK_DISPLAY_FILE names no X server";
   SetLogPixels(GetParam());
   ConfigProgram program;
-  const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous"};
-  for (int page = 0; page < 4; ++page) {
+  const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous", L"mail-transport"};
+  for (int page = 0; page < 5; ++page) {
     program.SelectPage(page);
     Sleep(500);
     TakePicture(program.Sheet(), std::wstring(names[page]) + L"-" + std::to_wstring(GetParam()) + L"dpi.png");
