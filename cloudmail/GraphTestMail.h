@@ -5,16 +5,9 @@
 
 #include "cloudmail/GraphClient.h"
 #include "cloudmail/M365Settings.h"
+#include "cloudmail/TokenFacts.h"
 
 namespace corvisk {
-
-struct TokenFacts {
-  long long expiresAt = 0;  // seconds since 1970, UTC; 0 when unknown
-  std::string roles;        // "Mail.Send, ..."; empty when none
-};
-
-// The expiry and roles in a token's claims (a JWT); nothing when it is none.
-TokenFacts ReadTokenFacts(const std::string& token);
 
 // Sends a short text message from the mailbox (or address) to address.
 CloudOutcome SendTestMailThroughGraph(const M365Settings& settings, const std::string& address, int timeoutSeconds,

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "cloudmail/GraphFailures.h"
+#include "cloudmail/Jwt.h"
 #include "cloudmail/KeyFiles.h"
+#include "cloudmail/TokenFacts.h"
 #include "mime/FaxMail.h"
 
 using namespace corvisk;
@@ -129,4 +131,13 @@ TEST(GraphFailuresTest, EveryTextFitsAnEventLogEntry) {
   for (const unsigned long error : {12002ul, 12007ul, 12029ul, 12157ul, 12175ul, 12030ul})
     texts.push_back(ConnectionFailureText(error, "login.microsoftonline.us", 600));
   for (const std::string& text : texts) EXPECT_LE(text.size(), 255u) << text;
+}
+
+TEST(TokenFactsTest, ExpiryAndRolesComeFromTheClaimsAndOpaqueTokensGiveNone) {
+  const std::string claims = EncodeBase64Url(R"({"exp":1796000000,"roles":["Mail.Send","Mail.ReadWrite"]})");
+  const TokenFacts facts = ReadTokenFacts("e30." + claims + ".c2ln");
+  EXPECT_EQ(facts.expiresAt, 1796000000);
+  EXPECT_EQ(facts.roles, "Mail.Send, Mail.ReadWrite");
+  EXPECT_EQ(ReadTokenFacts("opaque-token").expiresAt, 0);
+  EXPECT_EQ(ReadTokenFacts("a.!!!.c").roles, "");
 }

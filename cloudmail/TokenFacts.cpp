@@ -1,4 +1,4 @@
-#include "cloudmail/GraphTestMail.h"
+#include "cloudmail/TokenFacts.h"
 
 #include <nlohmann/json.hpp>
 
