@@ -67,6 +67,7 @@ class CConfigApp {
   void AdjustFaxServer();
   FaxObjectModel FaxModel() const;
   TestMailRequest ComposeTestMail(const std::string& address) const;
+  void SendGraphTestMail(const std::string& address);
 
   // Read by the waiter thread.
   std::atomic<HWND> m_hMainWindow{nullptr};

@@ -134,6 +134,7 @@ void CTransportPage::ExchangeCloud(DataExchange& exchange) {
 }
 
 void CTransportPage::OnInitDialog() {
+  AddTooltip(IDC_TEST_MAIL, IDS_TIP_TEST_MAIL);
   AddTooltip(IDC_M365_SECRET, IDS_TIP_M365_SECRET);
   AddTooltip(IDC_M365_IMPORT, IDS_TIP_M365_IMPORT);
   AddTooltip(IDC_M365_MAILBOX, IDS_TIP_M365_MAILBOX);
@@ -209,6 +210,9 @@ void CTransportPage::OnCommand(WORD control, WORD code) {
       break;
     case IDC_M365_IMPORT:
       ImportCertificate();
+      break;
+    case IDC_TEST_MAIL:
+      if (Validate()) m_pApp->SendTestMail();
       break;
     case IDC_M365_CLOUD:
       if (code == CBN_SELCHANGE) SetModified();

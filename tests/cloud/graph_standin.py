@@ -167,12 +167,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         refusal = self.check_credential(form, tenant)
         if refusal:
             return self.answer(401, refusal)
-        token = secrets.token_urlsafe(24)
         lifetime = 300 if form["client_id"] == args.short_lived_client_id else args.token_lifetime
+        token = self.new_token(form["client_id"], lifetime)
         with self.state.lock:
             self.state.tokens[token] = time.time() + lifetime
         self.state.log("tokens.log", "issued %s" % ("assertion" if "client_assertion" in form else "secret"))
         self.answer(200, {"token_type": "Bearer", "expires_in": lifetime, "access_token": token})
+
+    @staticmethod
+    def new_token(client_id, lifetime):
+        """Shaped like Microsoft's: a JWT whose claims carry the expiry and the application's roles."""
+        def part(value):
+            return base64.urlsafe_b64encode(json.dumps(value).encode()).rstrip(b"=").decode()
+        claims = {"appid": client_id, "exp": int(time.time()) + lifetime, "roles": ["Mail.Send", "Mail.ReadWrite"]}
+        return "%s.%s.%s" % (part({"typ": "JWT", "alg": "RS256"}), part(claims), secrets.token_urlsafe(24))
 
     def check_credential(self, form, tenant):
         args = self.state.args

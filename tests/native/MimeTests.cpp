@@ -10,6 +10,7 @@
 #include "cloudmail/GraphFailures.h"
 #include "cloudmail/Jwt.h"
 #include "cloudmail/KeyFiles.h"
+#include "cloudmail/TokenFacts.h"
 #include "mime/FaxMail.h"
 
 using namespace corvisk;
@@ -257,4 +258,12 @@ TEST(GoogleFailuresTest, EachGoogleCodeHasItsRemedyWithinAnEventLogEntry) {
     EXPECT_EQ(fault.text.rfind(fault.start, 0), 0u) << fault.text;
     EXPECT_LE(fault.text.size(), 255u) << fault.text;
   }
+
+TEST(TokenFactsTest, ExpiryAndRolesComeFromTheClaimsAndOpaqueTokensGiveNone) {
+  const std::string claims = EncodeBase64Url(R"({"exp":1796000000,"roles":["Mail.Send","Mail.ReadWrite"]})");
+  const TokenFacts facts = ReadTokenFacts("e30." + claims + ".c2ln");
+  EXPECT_EQ(facts.expiresAt, 1796000000);
+  EXPECT_EQ(facts.roles, "Mail.Send, Mail.ReadWrite");
+  EXPECT_EQ(ReadTokenFacts("opaque-token").expiresAt, 0);
+  EXPECT_EQ(ReadTokenFacts("a.!!!.c").roles, "");
 }

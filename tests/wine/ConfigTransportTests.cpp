@@ -3,6 +3,8 @@
 #include <string>
 
 #include "ConfigFixture.h"
+#include "GatewayMailbox.h"
+#include "SettingsKey.h"
 #include "cloudmail/ProtectedData.h"
 #include "settings/Settings.h"
 
@@ -80,6 +82,42 @@ TEST_F(ConfigTransportTest, SheetThatNeverChoseMicrosoft365WritesNoTransport) {
   FinishApply(program);
   EXPECT_EQ(program.WaitForExit(), 0u);
   EXPECT_EQ(Setting("MailTransport"), std::nullopt);
+}
+
+// Against the HTTPS stand-ins of tests/cloud/cloud-fixture, trusted through
+// the run's test CA, which hand the message to the gateway mail server.
+TEST_F(ConfigTransportTest, TestMailGoesThroughMicrosoft365AndNamesTheTokensRoles) {
+  std::string port = ReadWholeFile(WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/graph.port"));
+  port.erase(port.find_last_not_of("\r\n") + 1);
+  WriteSetting("MailTransport", "Microsoft365");
+  WriteSetting("M365TenantId", "11111111-2222-3333-4444-555555555555");
+  WriteSetting("M365ClientId", "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee");
+  WriteSetting("M365Mailbox", "fax@example.com");
+  WriteSetting("M365AuthorityHost", "localhost:" + port);
+  WriteSetting("M365GraphHost", "localhost:" + port);
+  ConfigProgram program;
+  program.SelectPage(kTransportPage);
+  EXPECT_TRUE(program.Checked(IDC_TRANSPORT_M365));
+  program.SetText(IDC_M365_SECRET, "test-secret~1");
+  program.Click(IDC_TEST_MAIL);
+  ExpectMessage(program,
+                "Test email will be sent to your notification email address using the specified mail server.\r\n"
+                "Please press OK to proceed, Cancel to quit.",
+                MB_ICONQUESTION);
+  const auto box = program.WaitForMessageBox(30000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text.rfind("Test email has been sent successfully to fax.admin@example.com through Microsoft 365."
+                            "\r\nThe token expires ",
+                            0),
+            0u)
+      << box->text;
+  EXPECT_NE(box->text.find("UTC and carries the roles: Mail.Send, Mail.ReadWrite"), std::string::npos) << box->text;
+  program.Answer(*box, IDOK);
+  const auto message = FindBySubject(GatewayServer("open"), "CorviskFSP test mail through Microsoft 365");
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->mailFrom, "fax@example.com");
+  EXPECT_EQ(message->recipients, std::vector<std::string>{"fax.admin@example.com"});
+  program.PressCancel();
 }
 
 }  // namespace
