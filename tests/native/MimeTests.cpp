@@ -258,6 +258,7 @@ TEST(GoogleFailuresTest, EachGoogleCodeHasItsRemedyWithinAnEventLogEntry) {
     EXPECT_EQ(fault.text.rfind(fault.start, 0), 0u) << fault.text;
     EXPECT_LE(fault.text.size(), 255u) << fault.text;
   }
+}
 
 TEST(TokenFactsTest, ExpiryAndRolesComeFromTheClaimsAndOpaqueTokensGiveNone) {
   const std::string claims = EncodeBase64Url(R"({"exp":1796000000,"roles":["Mail.Send","Mail.ReadWrite"]})");
