@@ -7,7 +7,9 @@
 #include "config/Pages.h"
 #include "config/PropertySheet.h"
 #include "config/Resource.h"
+#include "cloudmail/ProtectedData.h"
 #include "settings/SettingsStore.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 
@@ -38,7 +40,7 @@ BOOL CConfigApp::RunApply() {
     if (!DiscoverSmtpServer(m_pMainPage->m_strNotifyAddress, server)) return FALSE;
     m_pSmtpPage->m_strServer = server;
   }
-  if (!SaveSettings()) return FALSE;
+  if (!SaveSettings() || !SaveTransport()) return FALSE;
   if (!m_pMiscPage->m_bUseOnly && !ConfirmNotOnlyDevice()) return FALSE;
   AdjustFaxServer();
   return TRUE;
@@ -61,6 +63,27 @@ BOOL CConfigApp::SaveSettings() {
   if (SaveConfigSettings(settings, failureText)) return TRUE;
   ShowMessage(MainWindow(), failureText, MB_ICONERROR);
   return FALSE;
+}
+
+// A typed secret is protected for this machine before it is written.
+BOOL CConfigApp::SaveTransport() {
+  M365Choice choice = m_pTransportPage->m_choice;
+  std::string failureText;
+  if (choice.microsoft365 && !m_pTransportPage->m_strSecret.empty()) {
+    if (const DWORD error = ProtectSecret(m_pTransportPage->m_strSecret, choice.settings.clientSecretBlob)) {
+      ShowMessage(MainWindow(), "The client secret could not be protected: " + SystemMessageText(error), MB_ICONERROR);
+      return FALSE;
+    }
+    choice.newSecret = true;
+  }
+  if (!SaveM365Choice(choice, failureText)) {
+    ShowMessage(MainWindow(), failureText, MB_ICONERROR);
+    return FALSE;
+  }
+  m_pTransportPage->m_choice.transportStored = choice.transportStored || choice.microsoft365;
+  if (choice.newSecret) m_pTransportPage->m_choice.settings.clientSecretBlob = choice.settings.clientSecretBlob;
+  m_pTransportPage->m_choice.newCertificate = false;
+  return TRUE;
 }
 
 BOOL CConfigApp::ConfirmNotOnlyDevice() {

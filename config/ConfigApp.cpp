@@ -60,12 +60,14 @@ void CConfigApp::InitInstance() {
   CSMTPPage smtpPage(*this);
   CSMTPAdvPage smtpAdvPage(*this);
   CMiscPage miscPage(*this);
+  CTransportPage transportPage(*this);
   CQuendryPropSheet sheet(std::string(kProductName) + kSheetTitleVersion + kVersionText + kSheetTitleSuffix,
-                          {&mainPage, &smtpPage, &smtpAdvPage, &miscPage}, m_hMainWindow);
+                          {&mainPage, &smtpPage, &smtpAdvPage, &miscPage, &transportPage}, m_hMainWindow);
   m_pMainPage = &mainPage;
   m_pSmtpPage = &smtpPage;
   m_pSmtpAdvPage = &smtpAdvPage;
   m_pMiscPage = &miscPage;
+  m_pTransportPage = &transportPage;
   m_pSheet = &sheet;
   ProbeProviderRegistration();
   LoadSettings();
@@ -97,6 +99,16 @@ void CConfigApp::LoadSettings() {
   m_pMiscPage->m_strPreprocessLine = ShownLine("PreProcessCmd: ", settings.preprocessCommand);
   m_pMiscPage->m_strPrefixLine =
       ShownLine("CorviskFSP will remove international call prefix: ", settings.internationalPrefix);
+  LoadTransport();
+}
+
+// The transport's values; a key that does not open leaves the defaults.
+void CConfigApp::LoadTransport() {
+  M365Choice& choice = m_pTransportPage->m_choice;
+  ReadM365Settings(choice.settings);
+  std::string transport;
+  choice.transportStored = ReadMailTransport(transport) == ERROR_SUCCESS;
+  choice.microsoft365 = lstrcmpiA(transport.c_str(), kMicrosoft365Transport) == 0;
 }
 
 // The provider's own log file, in Notepad.

@@ -18,6 +18,7 @@ class CMainPage;
 class CSMTPPage;
 class CSMTPAdvPage;
 class CMiscPage;
+class CTransportPage;
 
 // Lives until the process ends: nothing in it needs destroying.
 class CConfigApp {
@@ -52,6 +53,7 @@ class CConfigApp {
   CSMTPPage* m_pSmtpPage = nullptr;
   CSMTPAdvPage* m_pSmtpAdvPage = nullptr;
   CMiscPage* m_pMiscPage = nullptr;
+  CTransportPage* m_pTransportPage = nullptr;
   CQuendryPropSheet* m_pSheet = nullptr;
 
  private:
@@ -59,10 +61,13 @@ class CConfigApp {
   void LoadSettings();
   BOOL RunApply();
   BOOL SaveSettings();
+  BOOL SaveTransport();
+  void LoadTransport();
   BOOL ConfirmNotOnlyDevice();
   void AdjustFaxServer();
   FaxObjectModel FaxModel() const;
   TestMailRequest ComposeTestMail(const std::string& address) const;
+  void SendGraphTestMail(const std::string& address);
 
   // Read by the waiter thread.
   std::atomic<HWND> m_hMainWindow{nullptr};

@@ -19,6 +19,7 @@ class DataExchange {
   // A text only shown: pushed, never pulled.
   void Shown(int control, const std::string& value);
 
+  bool FromControls() const { return fromControls_; }
   bool Failed() const { return failed_; }
 
  private:

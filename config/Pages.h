@@ -4,6 +4,7 @@
 // shown, pulled back when it is left or validated.
 #include <string>
 
+#include "cloudmail/M365Settings.h"
 #include "config/PropertyPage.h"
 #include "config/Resource.h"
 
@@ -76,6 +77,29 @@ class CMiscPage : public CPropertyPage {
   void OnInitDialog() override;
   void OnSetActive() override;
   void OnCommand(WORD control, WORD code) override;
+};
+
+// The transport: the mail server of the other pages, or Microsoft 365.
+class CTransportPage : public CPropertyPage {
+ public:
+  explicit CTransportPage(CConfigApp& app) : CPropertyPage(app, IDD_TRANSPORT_PAGE) {}
+  bool Validate();
+
+  M365Choice m_choice;
+  std::string m_strSecret;  // typed; protected when saved
+  std::string m_strPfxPassword;
+
+ protected:
+  void DoDataExchange(DataExchange& exchange) override;
+  void OnInitDialog() override;
+  bool OnKillActive() override { return Validate(); }
+  void OnCommand(WORD control, WORD code) override;
+
+ private:
+  void EnableMicrosoft365(bool enable) const;
+  void ExchangeCloud(DataExchange& exchange);
+  void ImportCertificate();
+  void ShowCertificate() const;
 };
 
 }  // namespace corvisk

@@ -8,6 +8,7 @@
 #define IDD_SMTP_PAGE 130
 #define IDD_SMTP_ADV_PAGE 131
 #define IDD_MISC_PAGE 132
+#define IDD_TRANSPORT_PAGE 133
 
 // Main page.
 #define IDC_NOTIFY_LABEL 1000
@@ -34,6 +35,18 @@
 // Mail Server (advanced) page.
 #define IDC_NTLM 1034
 #define IDC_SSL 1035
+
+// Mail Transport page.
+#define IDC_TRANSPORT_SMTP 1040
+#define IDC_TRANSPORT_M365 1041
+#define IDC_M365_TENANT 1042
+#define IDC_M365_CLIENT 1043
+#define IDC_M365_SECRET 1044
+#define IDC_M365_CERT_INFO 1045
+#define IDC_M365_IMPORT 1046
+#define IDC_M365_PFX_PASSWORD 1047
+#define IDC_M365_MAILBOX 1048
+#define IDC_M365_CLOUD 1049
 
 // The property sheet's Apply Now button.
 #define IDC_APPLY_NOW 0x3021
@@ -77,6 +90,14 @@
 #define IDS_CONFIRM_NOT_ONLY_END 36
 #define IDS_TEST_MAIL_CONFIRM 37
 #define IDS_TEST_MAIL_PROCEED 38
+// String table: the Mail Transport page.
+#define IDS_M365_TENANT_INVALID 70
+#define IDS_M365_CLIENT_INVALID 71
+#define IDS_M365_NO_CREDENTIAL 72
+#define IDS_M365_EXPIRES_SOON 73
+#define IDS_TIP_M365_SECRET 74
+#define IDS_TIP_M365_IMPORT 75
+#define IDS_TIP_M365_MAILBOX 76
 // String table: the data-exchange messages.
 #define IDS_PARSE_INTEGER 60
 #define IDS_PARSE_INTEGER_RANGE 61

@@ -3,7 +3,10 @@
 // apartment, and the sheet held still while a test mail is under way.
 #include <objbase.h>
 
+#include "cloudmail/GraphTestMail.h"
+#include "cloudmail/ProtectedData.h"
 #include "common/MailAddress.h"
+#include "common/TextFormat.h"
 #include "config/ConfigApp.h"
 #include "config/FaxServerIntegration.h"
 #include "config/MessageBoxes.h"
@@ -13,6 +16,7 @@
 #include "config/TestMailTransport.h"
 #include "settings/Settings.h"
 #include "win32/ComApartment.h"
+#include "win32/SystemMessage.h"
 #include "win32/WaitCursor.h"
 
 namespace corvisk {
@@ -38,6 +42,18 @@ class SheetHeld {
   CQuendryPropSheet& sheet_;
   HWND page_;
 };
+
+// "The token expires ... and carries the roles ..." for the test mail's report.
+std::string DescribeToken(const TokenFacts& facts) {
+  if (facts.expiresAt <= 0) return {};
+  const ULONGLONG ticks = (static_cast<ULONGLONG>(facts.expiresAt) + 11644473600ULL) * 10000000ULL;
+  const FILETIME time = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME expiry = {};
+  FileTimeToSystemTime(&time, &expiry);
+  return FormatText("\r\nThe token expires %04u-%02u-%02u %02u:%02u UTC and carries the roles: %s", expiry.wYear,
+                    expiry.wMonth, expiry.wDay, expiry.wHour, expiry.wMinute,
+                    facts.roles.empty() ? "none" : facts.roles.c_str());
+}
 
 }  // namespace
 
@@ -72,6 +88,10 @@ void CConfigApp::SendTestMail() {
   }
   const std::string question = LoadText(IDS_TEST_MAIL_CONFIRM) + "\r\n" + LoadText(IDS_TEST_MAIL_PROCEED);
   if (ShowMessage(MainWindow(), question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+  if (m_pTransportPage->m_choice.microsoft365) {
+    SendGraphTestMail(address);
+    return;
+  }
   const TestMailRequest request = ComposeTestMail(address);
   // Under WOW64 the provider sends through QuendrySuppEmail too.
   const TestMailTransport transport = m_bWow64 || request.ntlm ? TestMailTransport::SuppEmail : TestMailTransport::Cdo;
@@ -88,6 +108,34 @@ void CConfigApp::SendTestMail() {
     ShowMessage(MainWindow(), errorText, MB_ICONERROR);
   else
     ShowMessage(MainWindow(), "Test email has been sent successfully to " + address, MB_OK);
+}
+
+// Through Microsoft 365 with what the transport page holds, a typed secret
+// protected in memory as it would be stored; on success also what the token
+// says: its expiry and the application's roles.
+void CConfigApp::SendGraphTestMail(const std::string& address) {
+  M365Settings settings = m_pTransportPage->m_choice.settings;
+  if (!m_pTransportPage->m_strSecret.empty()) {
+    if (const DWORD error = ProtectSecret(m_pTransportPage->m_strSecret, settings.clientSecretBlob)) {
+      ShowMessage(MainWindow(), "The client secret could not be protected: " + SystemMessageText(error), MB_ICONERROR);
+      return;
+    }
+  }
+  const HWND transport = m_pTransportPage->Window();
+  TokenFacts facts;
+  CloudOutcome outcome;
+  {
+    const SheetHeld held(*m_pSheet, transport && IsWindowVisible(transport) ? transport : m_pSmtpPage->Window());
+    const WaitCursor wait;
+    outcome = SendTestMailThroughGraph(settings, address, m_pSmtpPage->m_nTimeout, facts);
+  }
+  if (FAILED(outcome.result)) {
+    ShowMessage(MainWindow(), outcome.text, MB_ICONERROR);
+    return;
+  }
+  ShowMessage(MainWindow(),
+              "Test email has been sent successfully to " + address + " through Microsoft 365." + DescribeToken(facts),
+              MB_OK);
 }
 
 BOOL CConfigApp::ReadBanner(BOOL& banner) {

@@ -29,6 +29,13 @@ std::wstring ReadProperty(MSIHANDLE install, const wchar_t* name) {
   return text;
 }
 
+// One line in the installer's log (an informational message).
+void LogLine(MSIHANDLE install, const std::string& line) {
+  PMSIHANDLE record = MsiCreateRecord(0);
+  MsiRecordSetStringA(record, 0, line.c_str());
+  MsiProcessMessage(install, INSTALLMESSAGE_INFO, record);
+}
+
 }  // namespace
 
 // Always ERROR_SUCCESS: the action never fails the installation.
@@ -54,7 +61,8 @@ extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
 // a Registry row again at every repair, from properties no longer given.
 extern "C" UINT WINAPI WriteSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    return corvisk::WriteSilentSettings(ReadProperty(install, L"CustomActionData"));
+    return corvisk::WriteSilentSettings(ReadProperty(install, L"CustomActionData"),
+                                        [install](const std::string& line) { LogLine(install, line); });
   });
 }
 

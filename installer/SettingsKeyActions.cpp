@@ -30,8 +30,7 @@ UINT SecureSettingsKey() noexcept {
 
 UINT WriteSettingsText(const char* name, const std::string& value) noexcept {
   unique_hkey key;
-  const LONG opened =
-      RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, key.put());
+  const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, key.put());
   if (opened != ERROR_SUCCESS) return static_cast<UINT>(opened);
   return static_cast<UINT>(WriteRegistryText(key.get(), name, value));
 }

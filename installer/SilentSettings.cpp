@@ -3,7 +3,10 @@
 #include <cwchar>
 #include <string_view>
 
+#include "cloudmail/GoogleKeyImport.h"
 #include "installer/SettingsKeyActions.h"
+#include "settings/Settings.h"
+#include "win32/Handles.h"
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
 
@@ -18,6 +21,23 @@ struct SilentSetting {
 constexpr SilentSetting kSilentSettings[] = {
 #include "installer/SilentSettings.inc"
 };
+
+// The entry whose text names a key file to import rather than a value.
+constexpr wchar_t kGoogleKeyFileEntry[] = L"GoogleKeyFile";
+
+UINT ImportGoogleKey(const std::wstring& path, const SilentSettingsLog& log) {
+  ImportedGoogleKey key;
+  const CloudOutcome outcome = ImportGoogleKeyFile(path, key);
+  if (FAILED(outcome.result)) {
+    log("GOOGLEKEYFILE: " + outcome.text);
+    return ERROR_INSTALL_FAILURE;
+  }
+  unique_hkey settings;
+  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, settings.put());
+  if (error == ERROR_SUCCESS) error = StoreGoogleKey(settings.get(), key);
+  if (error == ERROR_SUCCESS) log("GOOGLEKEYFILE: " + key.clientEmail + " imported. " + kDeleteGoogleKeyFileAdvice);
+  return static_cast<UINT>(error);
+}
 
 bool IsSilentSettingValue(std::wstring_view name) {
   for (const SilentSetting& setting : kSilentSettings)
@@ -54,13 +74,14 @@ std::wstring GatherSilentSettings(const std::function<std::wstring(const wchar_t
   return gathered;
 }
 
-UINT WriteSilentSettings(const std::wstring& gathered) noexcept {
+UINT WriteSilentSettings(const std::wstring& gathered, const SilentSettingsLog& log) noexcept {
   return ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
     std::wstring_view rest = gathered;
     std::wstring name, text;
     while (!rest.empty()) {
       if (!TakeEntry(rest, name, text) || !IsSilentSettingValue(name)) return UINT{ERROR_INVALID_DATA};
-      const UINT written = WriteSettingsText(ToAnsi(name).c_str(), ToAnsi(text));
+      const UINT written = name == kGoogleKeyFileEntry ? ImportGoogleKey(text, log)
+                                                       : WriteSettingsText(ToAnsi(name).c_str(), ToAnsi(text));
       if (written != ERROR_SUCCESS) return written;
     }
     return UINT{ERROR_SUCCESS};

@@ -14,9 +14,13 @@ namespace corvisk {
 // separator. Empty when none is given.
 std::wstring GatherSilentSettings(const std::function<std::wstring(const wchar_t* property)>& readProperty);
 
-// Writes every value of gathered text into the settings key. Returns the
-// first error, ERROR_INVALID_DATA for text that GatherSilentSettings did not
-// make, ERROR_SUCCESS when all are written.
-UINT WriteSilentSettings(const std::wstring& gathered) noexcept;
+// A line for the installer's log.
+using SilentSettingsLog = std::function<void(const std::string& line)>;
+
+// Writes every value of gathered text into the settings key, and imports a
+// Google key file it names (saying in the log what became of it). Returns
+// the first error, ERROR_INVALID_DATA for text that GatherSilentSettings did
+// not make, ERROR_SUCCESS when all are written.
+UINT WriteSilentSettings(const std::wstring& gathered, const SilentSettingsLog& log) noexcept;
 
 }  // namespace corvisk

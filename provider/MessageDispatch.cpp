@@ -1,8 +1,13 @@
 #include "provider/MessageDispatch.h"
 
+#include "cloudmail/GmailMail.h"
+#include "cloudmail/GraphMail.h"
+#include "cloudmail/M365Settings.h"
 #include "mail/CdoMessage.h"
 #include "provider/SuppEmailTransport.h"
 #include "win32/AnsiText.h"
+#include "win32/GuidText.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -18,12 +23,73 @@ HRESULT SendThroughCdo(const ProviderSettings& settings, const FaxMessage& messa
                         errorText, settings.useSsl);
 }
 
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string CurrentMailDate() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
+}
+
+// The message CDO would send, with its texts in UTF-8.
+CloudFax CloudFaxFor(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment) {
+  CloudFax fax;
+  fax.fields = {ToUtf8(ToWide(message.recipient)),
+                ToUtf8(ToWide(message.sender)),
+                ToUtf8(ToWide(message.subject)),
+                ToUtf8(ToWide(settings.gatewayPassword)),
+                CurrentMailDate(),
+                NewGuidText() + "@corviskfsp"};
+  fax.attachmentName = ToUtf8(ToWide(FileNameOf(attachment)));
+  fax.attachmentPath = ToWide(attachment);
+  fax.timeoutSeconds = settings.smtpTimeout;
+  return fax;
+}
+
+HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
+                                const std::string& attachment, std::string& errorText) {
+  M365Settings cloud;
+  if (const LONG error = ReadM365Settings(cloud)) {
+    errorText = "The Microsoft 365 settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
+    return HRESULT_FROM_WIN32(error);
+  }
+  const CloudOutcome outcome = SendFaxThroughGraph(cloud, CloudFaxFor(settings, message, attachment));
+  errorText = outcome.text;
+  return outcome.result;
+}
+
+HRESULT SendThroughGoogle(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
+                          std::string& errorText) {
+  GoogleSettings google;
+  if (const LONG error = ReadGoogleSettings(google)) {
+    errorText = "The Google Workspace settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
+    return HRESULT_FROM_WIN32(error);
+  }
+  const CloudOutcome outcome = SendFaxThroughGmail(google, CloudFaxFor(settings, message, attachment));
+  errorText = outcome.text;
+  return outcome.result;
+}
+
+bool IsTransport(const std::string& setting, const char* name) { return lstrcmpiA(setting.c_str(), name) == 0; }
+
 }  // namespace
 
 HRESULT DispatchFaxMessage(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
                            std::string& errorText) {
   errorText.clear();
   // One transport per send: a failure is never retried through the other.
+  if (IsTransport(settings.mailTransport, kMicrosoft365Transport))
+    return SendThroughMicrosoft365(settings, message, attachment, errorText);
+  if (IsTransport(settings.mailTransport, kGoogleTransport))
+    return SendThroughGoogle(settings, message, attachment, errorText);
+  if (!settings.mailTransport.empty() && !IsTransport(settings.mailTransport, "SMTP")) {
+    errorText = "The setting MailTransport names no known transport (\"" + settings.mailTransport +
+                "\"). Set it to SMTP, Microsoft365 or Google.";
+    return E_INVALIDARG;
+  }
   if (settings.ntlmAuthentication) return SendThroughSuppEmail(settings, message, attachment, errorText);
   return SendThroughCdo(settings, message, attachment, errorText);
 }

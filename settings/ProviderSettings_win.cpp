@@ -54,6 +54,7 @@ SettingsReadResult ReadProviderSettings(ProviderSettings& settings, const DebugO
   ReadRegistryText(key.get(), "InternationalRulePrefix", kPrefixValue, settings.internationalPrefix);
   error = ReadRegistryText(key.get(), "CorviskPwd", kShortValue, settings.gatewayPassword);
   if (error != ERROR_SUCCESS) return Fail(SettingsFailure::GatewayPasswordUnreadable, error);
+  ReadRegistryText(key.get(), "MailTransport", kShortValue, settings.mailTransport);
   return SettingsReadResult{};
 }
 

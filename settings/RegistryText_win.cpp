@@ -23,6 +23,21 @@ LONG ReadRegistryText(HKEY key, const char* name, DWORD size, std::string& text)
   return ERROR_SUCCESS;
 }
 
+void ReadRegistryBinary(HKEY key, const char* name, std::string& bytes) {
+  DWORD size = 0;
+  if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size > kMaxBinaryValue) return;
+  std::string value(size, '\0');
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+    return;
+  value.resize(size);
+  bytes = std::move(value);
+}
+
+void ReadRegistryHost(HKEY key, const char* name, std::string& host) {
+  std::string text;
+  if (ReadRegistryText(key, name, 256, text) == ERROR_SUCCESS && !TrimBlanks(text).empty()) host = TrimBlanks(text);
+}
+
 // A flag or number that cannot be read keeps the value it had.
 void ReadRegistryFlag(HKEY key, const char* name, DWORD size, bool& flag) {
   std::string text;

@@ -35,6 +35,7 @@ struct ProviderSettings {
   bool useSsl = false;
   std::string preprocessCommand;
   std::string internationalPrefix;
+  std::string mailTransport;  // empty or "SMTP": CDO or QuendrySuppEmail
 };
 
 // What the configuration program loads, edits and saves.

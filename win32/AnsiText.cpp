@@ -20,6 +20,15 @@ std::string ToAnsi(const wchar_t* text, int length) {
   return narrow;
 }
 
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
+}
+
 unique_bstr ToBstr(const std::string& text) {
   const std::wstring wide = ToWide(text);
   return unique_bstr(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));

@@ -12,6 +12,8 @@ namespace corvisk {
 std::wstring ToWide(const std::string& text);
 std::string ToAnsi(const wchar_t* text, int length = -1);
 inline std::string ToAnsi(const std::wstring& text) { return ToAnsi(text.c_str(), static_cast<int>(text.size())); }
+// UTF-16 as UTF-8, for texts that leave the machine (mail, JSON).
+std::string ToUtf8(const std::wstring& text);
 // A BSTR made from narrow text; null when it cannot be allocated.
 unique_bstr ToBstr(const std::string& text);
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "MimeText.h"
+#include "mime/MimeText.h"
 #include "RichError.h"
 
 namespace corvisk::cdo_standin {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "MimeText.h"
+#include "mime/MimeText.h"
 #include "common/TextFormat.h"
 #include "win32/Handles.h"
 

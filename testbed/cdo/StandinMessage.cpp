@@ -4,6 +4,7 @@
 #include "Delivery.h"
 #include "StandinConfiguration.h"
 #include "common/TextFormat.h"
+#include "mime/FaxMail.h"
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
 #include "win32/Handles.h"
@@ -11,15 +12,6 @@
 namespace corvisk::cdo_standin {
 
 namespace {
-
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), bytes, nullptr, nullptr);
-  return utf8;
-}
 
 HRESULT CopyOut(const std::wstring& text, BSTR* out) {
   if (!out) return E_POINTER;
@@ -29,13 +21,9 @@ HRESULT CopyOut(const std::wstring& text, BSTR* out) {
 
 // The current time as an RFC 5322 date, in UTC.
 std::string MessageDate() {
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   SYSTEMTIME now;
   GetSystemTime(&now);
-  return FormatText("%s, %02u %s %04u %02u:%02u:%02u +0000", kDays[now.wDayOfWeek % 7], now.wDay,
-                    kMonths[(now.wMonth + 11) % 12], now.wYear, now.wHour, now.wMinute, now.wSecond);
+  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
 }
 
 // The last component of a path: the name the attachment travels under.

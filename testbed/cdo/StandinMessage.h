@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "FieldCollection.h"
-#include "MimeText.h"
+#include "mime/MimeText.h"
 #include "RichError.h"
 #include "mail/CdoInterfaces.h"
 #include "win32/ComObject.h"

@@ -7,6 +7,7 @@ import contextlib
 import email
 import email.policy
 import glob
+import json
 import os
 import re
 import signal
@@ -17,6 +18,12 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 GATEWAY_SERVER = os.path.join(ROOT, "tests", "smtp", "gateway_server.py")
 SETTINGS_KEY = r"HKLM\SOFTWARE\Mervale\CorviskFSP"
+CLOUD_FIXTURE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "tests",
+                             "cloud", "cloud-fixture")
+M365_TENANT = "11111111-2222-3333-4444-555555555555"
+M365_CLIENT_ID = "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"
+M365_SECRET = "test-secret~1"
+GOOGLE_ACCOUNT = "fax-sender@corvisk-fax.iam.gserviceaccount.com"
 
 FS_INITIALIZING = 0x20000000
 FS_COMPLETED = 0x20000008
@@ -81,6 +88,54 @@ def provider_settings(bin_folder, port, timeout_seconds=10, debug_output=False):
     finally:
         os.unlink(script.name)
         wine(bin_folder, "reg", "delete", SETTINGS_KEY, "/f")
+
+
+@contextlib.contextmanager
+def cloud_standins(bin_folder, port, folder, *options):
+    """The cloud stand-ins of tests/cloud handing on to the gateway server on port; yields their folder."""
+    gateway, cloud = os.path.join(folder, "gateway"), os.path.join(folder, "cloud")
+    os.makedirs(gateway, exist_ok=True)
+    with open(os.path.join(gateway, "open.port"), "w") as text:
+        text.write("%d\n" % port)
+    subprocess.run([CLOUD_FIXTURE, "start", cloud, os.path.abspath(bin_folder), gateway, *options], check=True)
+    try:
+        yield cloud
+    finally:
+        subprocess.run([CLOUD_FIXTURE, "stop", cloud], check=False)
+
+
+def text_settings(bin_folder, settings):
+    for name, value in settings:
+        wine(bin_folder, "reg", "add", SETTINGS_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f", check=True)
+
+
+@contextlib.contextmanager
+def microsoft365(bin_folder, port, folder, *options):
+    """The Microsoft 365 stand-ins of tests/cloud handing on to the gateway server on port, and the provider's
+    settings (MailTransport Microsoft365, a client secret) for them; yields the stand-ins' folder."""
+    with cloud_standins(bin_folder, port, folder, *options) as cloud:
+        host = "localhost:" + open(os.path.join(cloud, "graph.port")).read().strip()
+        text_settings(bin_folder, (("MailTransport", "Microsoft365"), ("M365TenantId", M365_TENANT),
+                                   ("M365ClientId", M365_CLIENT_ID), ("M365AuthorityHost", host),
+                                   ("M365GraphHost", host)))
+        wine(bin_folder, os.path.join(bin_folder, "m365credential.exe"), "secret", M365_SECRET, check=True)
+        yield cloud
+
+
+@contextlib.contextmanager
+def google(bin_folder, port, folder, *options):
+    """The Google stand-ins of tests/cloud handing on to the gateway server on port, and the provider's settings
+    (MailTransport Google, the service account's key file imported) for them; yields the stand-ins' folder."""
+    with cloud_standins(bin_folder, port, folder, *options) as cloud:
+        host = "localhost:" + open(os.path.join(cloud, "google.port")).read().strip()
+        key_file = os.path.join(folder, "fax-key.json")
+        with open(key_file, "w") as text:
+            json.dump({"type": "service_account", "client_email": GOOGLE_ACCOUNT, "token_uri": "https://%s/token" % host,
+                       "private_key": open(os.path.join(cloud, "google-key.pem")).read()}, text)
+        wine(bin_folder, os.path.join(bin_folder, "googlekey.exe"), windows_path(key_file), check=True)
+        os.unlink(key_file)
+        text_settings(bin_folder, (("MailTransport", "Google"), ("GoogleApiHost", host)))
+        yield cloud
 
 
 JOB_LINE = re.compile(r"job (.*)")

@@ -6,7 +6,7 @@ threads abort jobs at random moments and query their status.
 
   stress_run.py BIN [--minutes M | --rounds N] [--jobs-per-round N]
                 [--concurrency N] [--abort-percent P] [--seed N]
-                [--platform MAJOR.MINOR[-server]] [--debug-output]
+                [--platform MAJOR.MINOR[-server]] [--debug-output] [--m365]
 
 Every job must post exactly two completion packets, the first "initializing";
 its final status must match what happened to it: completed with its page
@@ -18,10 +18,15 @@ be balanced and no file of ours left in the temporary folder; no message may
 arrive twice, for a job that did not complete, or with another job's pages,
 and no two sends in flight at once may work under one temporary name.
 Prints a summary table and exits 1 on any violation.
+
+With --m365 every second round sends through Microsoft Graph: the HTTPS
+stand-ins of tests/cloud take each job's message and hand it to the same
+misbehaving server, answering 502 where it fails the message.
 """
 
 import argparse
 import collections
+import contextlib
 import os
 import random
 import sys
@@ -60,6 +65,7 @@ def parse_arguments(argv):
     parser.add_argument("--seed", type=int, default=int(time.time()) % 100000)
     parser.add_argument("--platform", help="faxhost --os value; the default is what Wine reports")
     parser.add_argument("--debug-output", action="store_true", help="every job writes its log and debugger output")
+    parser.add_argument("--m365", action="store_true", help="every second round sends through Microsoft Graph")
     return parser.parse_args(argv)
 
 
@@ -170,8 +176,13 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     jobs = plan_round(arguments.jobs_per_round, round_number, documents, chooser)
     round_folder = os.path.join(folder, "round%d" % round_number)
     os.makedirs(round_folder)
+    graph_round = arguments.m365 and round_number % 2 == 1
     with fb.gateway_server(round_folder, "--faults-by-number", "--slow-delay", str(SLOW_DELAY_SECONDS)) as (port, box):
-        with fb.provider_settings(arguments.bin_folder, port, SMTP_TIMEOUT_SECONDS, arguments.debug_output):
+        with fb.provider_settings(arguments.bin_folder, port, SMTP_TIMEOUT_SECONDS, arguments.debug_output), \
+                (fb.microsoft365(arguments.bin_folder, port, round_folder, "--smtp-timeout", str(SMTP_TIMEOUT_SECONDS))
+                 if graph_round else contextlib.nullcontext()):
+            if graph_round:
+                tally.counts["rounds through Graph"] += 1
             transcript = fb.run_batch(os.path.join(arguments.bin_folder, "faxhost.exe"),
                                       [(job["number"], job["document"]) for job in jobs], arguments.concurrency,
                                       arguments.abort_percent, arguments.status_threads,
@@ -197,8 +208,9 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     tally.check_shared_names()
     # The texts of error events other than the transport's refusals and the
     # missing documents: what explains a violation.
+    refusals = ("Microsoft Graph ", "The connection to localhost:") if graph_round else ("error 0x8004",)
     for text in transcript["error_events"]:
-        if not text.startswith("error 0x8004") and not text.startswith("CopyFile() failed"):
+        if not text.startswith(refusals) and not text.startswith("CopyFile() failed"):
             tally.counts["other error events"] += 1
             tally.violate("round %d: error event: %s" % (round_number, text))
     errors = transcript.get("events", {}).get("error", 0)
@@ -220,7 +232,7 @@ def run_round(arguments, round_number, documents, chooser, folder, tally):
     return transcript
 
 
-SUMMARY_ROWS = ["jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: missing",
+SUMMARY_ROWS = ["rounds through Graph", "jobs", "completed", "failed: refuse", "failed: drop", "failed: silent", "failed: missing",
                 "failed: slow",
                 "failed: none", "aborted", "leaks found", "files left", "duplicate messages", "crossed messages", "shared temporary names", "status faults",
                 "other error events"]

@@ -217,7 +217,7 @@ TEST_F(ConfigApplyTest, SaveWritesInOrderAndKeepsWhatWasWrittenBeforeAFailure) {
 TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
   ConfigProgram program;
-  for (int page = 1; page < 4; ++page) program.SelectPage(page);
+  for (int page = 1; page < 5; ++page) program.SelectPage(page);
   program.SelectPage(0);
   for (int press = 0; press < 2; ++press) {
     program.PressApply();

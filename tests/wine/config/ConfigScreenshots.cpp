@@ -1,4 +1,4 @@
-// Pictures of the four pages at 96 and 144 DPI, of a tooltip, of the Main
+// Pictures of the five pages at 96 and 144 DPI, of a tooltip, of the Main
 // page of a server edition and of the sheet held by a test mail, for a
 // person to look at: text cut off or controls that overlap show there and
 // nowhere else.
@@ -122,8 +122,8 @@ class ConfigPageScreenshots : public ConfigScreenshotTest, public ::testing::Wit
 TEST_P(ConfigPageScreenshots, EveryPage) {
   SetLogPixels(GetParam());
   ConfigProgram program({}, kDesktopName);
-  const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous"};
-  for (int page = 0; page < 4; ++page) {
+  const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous", L"mail-transport"};
+  for (int page = 0; page < 5; ++page) {
     program.SelectPage(page);
     Sleep(500);
     TakePicture(program.Sheet(), std::wstring(names[page]) + L"-" + std::to_wstring(GetParam()) + L"dpi.png");

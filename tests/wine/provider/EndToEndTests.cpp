@@ -22,19 +22,6 @@ constexpr char kSender[] = "sender@example.com";
 constexpr char kGatewayDomain[] = "t37gw.corvisk.example";
 constexpr wchar_t kPickupFolder[] = L"C:\\inetpub\\mailroot\\Pickup\\";
 
-// What faxtiff makes of a document: the bytes the gateway must receive.
-std::string RestructuredByFaxtiff(const std::wstring& document) {
-  wchar_t folder[MAX_PATH + 1] = L"";
-  GetTempPathW(MAX_PATH + 1, folder);
-  const std::wstring output = std::wstring(folder) + L"expected-t37.tif";
-  const ChildResult result =
-      RunChild(L"\"" + ProgramFolder() + L"faxtiff.exe\" restructure \"" + document + L"\" \"" + output + L"\"");
-  EXPECT_EQ(result.exitCode, 0u) << result.output;
-  std::string bytes = ReadWholeFile(output);
-  DeleteFileW(output.c_str());
-  return bytes;
-}
-
 std::vector<std::wstring> PickupFiles() {
   std::vector<std::wstring> files;
   WIN32_FIND_DATAW found;

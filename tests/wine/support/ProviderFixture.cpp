@@ -2,6 +2,9 @@
 
 #include "ChildProcess.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace corvisk::test {
 
 std::wstring ProviderPath() { return ProgramFolder() + L"CorviskFSP.dll"; }
@@ -53,6 +56,23 @@ FAX_SEND ProviderTest::SendFor(const wchar_t* number) {
   send.FileName = tiff_.data();
   send.ReceiverNumber = const_cast<wchar_t*>(number);
   return send;
+}
+
+// What faxtiff makes of a document: the bytes the gateway must receive.
+std::string RestructuredByFaxtiff(const std::wstring& document) {
+  wchar_t folder[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring output = std::wstring(folder) + L"expected-t37.tif";
+  const ChildResult result =
+      RunChild(L"\"" + ProgramFolder() + L"faxtiff.exe\" restructure \"" + document + L"\" \"" + output + L"\"");
+  EXPECT_EQ(result.exitCode, 0u) << result.output;
+  std::string bytes;
+  {
+    std::ifstream file(output.c_str(), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  DeleteFileW(output.c_str());
+  return bytes;
 }
 
 }  // namespace corvisk::test

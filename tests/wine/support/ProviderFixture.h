@@ -39,6 +39,8 @@ class ProviderTest : public ::testing::Test {
 
 std::wstring ProviderPath();
 using testbed::JobTempFiles;
+// What faxtiff makes of a document: the bytes the gateway must receive.
+std::string RestructuredByFaxtiff(const std::wstring& document);
 // A fax document the build made for the tests.
 std::wstring TestFax(const wchar_t* name);
 

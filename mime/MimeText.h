@@ -1,5 +1,5 @@
 #pragma once
-// The text of an Internet message as the stand-in sends it: MIME structure,
+// The text of an Internet message as our transports send it: MIME structure,
 // base64, encoded header words, envelope addresses and SMTP dot-stuffing.
 // No Windows header.
 #include <string>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace corvisk::cdo_standin {
+namespace corvisk {
 
 struct MimeAttachment {
   std::string fileName;  // UTF-8
@@ -22,6 +22,8 @@ struct MimeContent {
 };
 
 std::string EncodeBase64(std::string_view bytes);
+// False for text that is not base64; blanks and line breaks are skipped.
+bool DecodeBase64(std::string_view text, std::string& bytes);
 std::string EncodeHeaderValue(const std::string& value);
 std::string ContentTypeForFile(const std::string& fileName);
 std::string MailHeaderName(const std::string& fieldName);
@@ -40,4 +42,4 @@ std::string Base64Lines(std::string_view bytes);
 std::vector<MimePiece> ComposeMimeMessage(const MimeContent& content, const std::string& boundary);
 std::string DotStuffed(const std::string& message);
 
-}  // namespace corvisk::cdo_standin
+}  // namespace corvisk

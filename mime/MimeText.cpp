@@ -1,9 +1,10 @@
-#include "MimeText.h"
+#include "mime/MimeText.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
-namespace corvisk::cdo_standin {
+namespace corvisk {
 
 namespace {
 
@@ -101,6 +102,30 @@ std::string EncodeBase64(std::string_view bytes) {
   return encoded;
 }
 
+bool DecodeBase64(std::string_view text, std::string& bytes) {
+  bytes.clear();
+  unsigned group = 0;
+  int bits = 0;
+  size_t padding = 0;
+  for (const char c : text) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    if (c == '=') {
+      ++padding;
+      continue;
+    }
+    const char* at = c ? std::strchr(kBase64Alphabet, c) : nullptr;
+    if (!at || padding) return false;
+    group = (group << 6) | static_cast<unsigned>(at - kBase64Alphabet);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      bytes += static_cast<char>((group >> bits) & 0xFF);
+    }
+  }
+  // Left-over bits are zero padding of the last group: at most 4 of them.
+  return padding <= 2 && bits <= 4;
+}
+
 // ASCII values go into a header as they are; others become RFC 2047
 // encoded words (UTF-8, base64), folded onto continuation lines.
 std::string EncodeHeaderValue(const std::string& value) {
@@ -193,4 +218,4 @@ std::string DotStuffed(const std::string& message) {
   return stuffed;
 }
 
-}  // namespace corvisk::cdo_standin
+}  // namespace corvisk

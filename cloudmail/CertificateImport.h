@@ -1,0 +1,27 @@
+#pragma once
+// A certificate credential brought by the administrator, checked and made
+// ready to store: the certificate's DER for "M365Certificate" and its RSA key,
+// (a CryptoAPI PRIVATEKEYBLOB) protected with DPAPI in machine scope, for "M365CertificateKey".
+#include <string>
+
+#include "cloudmail/GraphClient.h"
+
+namespace corvisk {
+
+// Keys shorter than this are refused.
+inline constexpr unsigned kMinRsaKeyBits = 2048;
+
+struct ImportedCredential {
+  std::string certificate;   // DER
+  std::string protectedKey;  // DPAPI blob of the key's PRIVATEKEYBLOB
+};
+
+// From PEM text holding a CERTIFICATE and its PRIVATE KEY (PKCS #8) or RSA
+// PRIVATE KEY (PKCS #1) block, as openssl writes them.
+CloudOutcome ImportPemCredential(const std::string& pem, ImportedCredential& credential);
+
+// From a PFX (PKCS #12) file and its password. Its key is taken out of the
+// key container the import makes and that container is deleted again.
+CloudOutcome ImportPfxCredential(const std::string& pfx, const std::wstring& password, ImportedCredential& credential);
+
+}  // namespace corvisk

@@ -1,0 +1,175 @@
+#include "cloudmail/CertificateImport.h"
+
+#include <algorithm>
+
+#include "cloudmail/KeyFiles.h"
+#include "cloudmail/ProtectedData.h"
+#include "cloudmail/RsaSignature.h"
+#include "common/TextFormat.h"
+#include "win32/CryptoHandles.h"
+
+namespace corvisk {
+namespace {
+
+// The key as a PRIVATEKEYBLOB, from its PKCS #1 DER.
+CloudOutcome DecodedKey(std::string& pkcs1, std::string& rsaKey) {
+  const HRESULT result = DecodeRsaPrivateKey(pkcs1, rsaKey);
+  SecureZeroMemory(pkcs1.data(), pkcs1.size());
+  if (FAILED(result)) return CloudFailure("The file's private key cannot be read.", result);
+  return {};
+}
+
+CloudOutcome ReadPemKey(const std::string& pem, std::string& rsaKey) {
+  std::string der, pkcs1;
+  if (ReadPemBlock(pem, "RSA PRIVATE KEY", pkcs1)) return DecodedKey(pkcs1, rsaKey);
+  if (ReadPemBlock(pem, "ENCRYPTED PRIVATE KEY", der))
+    return CloudFailure("The key in the file is encrypted. Export it without a password, or import a PFX file.");
+  if (!ReadPemBlock(pem, "PRIVATE KEY", der)) return CloudFailure("The file holds no private key.");
+  const PrivateKeyInfoError error = ReadRsaPrivateKeyInfo(der, pkcs1);
+  SecureZeroMemory(der.data(), der.size());
+  switch (error) {
+    case PrivateKeyInfoError::None:
+      return DecodedKey(pkcs1, rsaKey);
+    case PrivateKeyInfoError::NotRsa:
+      return CloudFailure("The file's key is no RSA key; Microsoft 365 takes RSA keys of at least 2048 bits.");
+    default:
+      return CloudFailure("The file's private key cannot be read.");
+  }
+}
+
+// The modulus of the certificate's public key, big-endian.
+std::string CertificateModulus(PCCERT_CONTEXT certificate) {
+  const CERT_PUBLIC_KEY_INFO& info = certificate->pCertInfo->SubjectPublicKeyInfo;
+  BYTE* blob = nullptr;
+  DWORD size = 0;
+  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, RSA_CSP_PUBLICKEYBLOB, info.PublicKey.pbData, info.PublicKey.cbData,
+                           CRYPT_DECODE_ALLOC_FLAG, nullptr, &blob, &size))
+    return {};
+  const unique_hlocal owner(blob);
+  const auto* header = reinterpret_cast<const RSAPUBKEY*>(blob + sizeof(BLOBHEADER));
+  const size_t offset = sizeof(BLOBHEADER) + sizeof(RSAPUBKEY);
+  if (size < offset + header->bitlen / 8) return {};
+  std::string modulus(reinterpret_cast<const char*>(blob + offset), header->bitlen / 8);
+  std::reverse(modulus.begin(), modulus.end());
+  return modulus;
+}
+
+CloudOutcome CheckPair(PCCERT_CONTEXT certificate, const std::string& rsaKey) {
+  const unsigned bits = RsaKeyBits(rsaKey);
+  if (bits < kMinRsaKeyBits)
+    return CloudFailure(
+        FormatText("The key has %u bits; Microsoft 365 takes RSA keys of at least %u bits.", bits, kMinRsaKeyBits));
+  const std::string modulus = CertificateModulus(certificate);
+  if (modulus.empty() || modulus != RsaKeyModulus(rsaKey))
+    return CloudFailure("The private key in the file does not belong to its certificate.");
+  if (CertVerifyTimeValidity(nullptr, certificate->pCertInfo) > 0) return CloudFailure("The certificate has expired.");
+  return {};
+}
+
+// Checks the pair and keeps the certificate and the protected key.
+CloudOutcome KeepCredential(PCCERT_CONTEXT certificate, const std::string& rsaKey, ImportedCredential& credential) {
+  CloudOutcome outcome = CheckPair(certificate, rsaKey);
+  if (FAILED(outcome.result)) return outcome;
+  if (const DWORD error = ProtectSecret(rsaKey, credential.protectedKey))
+    return CloudFailure(FormatText("The key could not be protected (error %lu).", error), HRESULT_FROM_WIN32(error));
+  credential.certificate.assign(reinterpret_cast<const char*>(certificate->pbCertEncoded), certificate->cbCertEncoded);
+  return {};
+}
+
+struct CertCloseStoreFn {
+  void operator()(HCERTSTORE store) const { CertCloseStore(store, 0); }
+};
+using unique_cert_store = unique_any<HCERTSTORE, nullptr, CertCloseStoreFn>;
+struct CryptReleaseContextFn {
+  void operator()(HCRYPTPROV provider) const { CryptReleaseContext(provider, 0); }
+};
+using unique_crypt_provider = unique_any<HCRYPTPROV, 0, CryptReleaseContextFn>;
+struct CryptDestroyKeyFn {
+  void operator()(HCRYPTKEY key) const { CryptDestroyKey(key); }
+};
+using unique_crypt_key = unique_any<HCRYPTKEY, 0, CryptDestroyKeyFn>;
+
+// The key container the PFX import made for this certificate.
+bool KeyContainerOf(PCCERT_CONTEXT certificate, std::string& info) {
+  DWORD size = 0;
+  if (!CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size)) return false;
+  info.assign(size, '\0');
+  return CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, info.data(), &size);
+}
+
+// The container's RSA key as a PRIVATEKEYBLOB.
+DWORD ExportContainerKey(const CRYPT_KEY_PROV_INFO& info, std::string& rsaKey) {
+  unique_crypt_provider provider;
+  if (!CryptAcquireContextW(provider.put(), info.pwszContainerName, info.pwszProvName, info.dwProvType,
+                            info.dwFlags & CRYPT_MACHINE_KEYSET))
+    return GetLastError();
+  unique_crypt_key key;
+  // Wine records dwKeySpec 3, which names neither key of the container.
+  if (!CryptGetUserKey(provider.get(), info.dwKeySpec, key.put()) &&
+      !CryptGetUserKey(provider.get(), AT_KEYEXCHANGE, key.put()) &&
+      !CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put()))
+    return GetLastError();
+  DWORD size = 0;
+  if (!CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, nullptr, &size)) return GetLastError();
+  std::string blob(size, '\0');
+  if (!CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, reinterpret_cast<BYTE*>(blob.data()), &size))
+    return GetLastError();
+  blob.resize(size);
+  rsaKey = std::move(blob);
+  return ERROR_SUCCESS;
+}
+
+// Nothing of the file stays on the machine but what the settings keep.
+void DeleteKeyContainer(const CRYPT_KEY_PROV_INFO& info) {
+  HCRYPTPROV ignored = 0;
+  CryptAcquireContextW(&ignored, info.pwszContainerName, info.pwszProvName, info.dwProvType,
+                       (info.dwFlags & CRYPT_MACHINE_KEYSET) | CRYPT_DELETEKEYSET);
+}
+
+}  // namespace
+
+CloudOutcome ImportPfxCredential(const std::string& pfx, const std::wstring& password, ImportedCredential& credential) {
+  CRYPT_DATA_BLOB blob = {static_cast<DWORD>(pfx.size()), reinterpret_cast<BYTE*>(const_cast<char*>(pfx.data()))};
+  if (!PFXIsPFXBlob(&blob)) return CloudFailure("The file is no PFX file.");
+  const unique_cert_store store(PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE));
+  if (!store) {
+    const DWORD error = GetLastError();
+    return CloudFailure(error == ERROR_INVALID_PASSWORD
+                            ? "The PFX file's password is wrong."
+                            : "The PFX file cannot be opened: its password is wrong or the file is damaged.",
+                        error ? HRESULT_FROM_WIN32(error) : E_FAIL);
+  }
+  CloudOutcome outcome = CloudFailure("The PFX file holds no certificate with its private key.");
+  for (PCCERT_CONTEXT found = CertEnumCertificatesInStore(store.get(), nullptr); found;
+       found = CertEnumCertificatesInStore(store.get(), found)) {
+    std::string info;
+    if (!KeyContainerOf(found, info)) continue;
+    const auto& provider = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info.data());
+    std::string rsaKey;
+    const DWORD error = ExportContainerKey(provider, rsaKey);
+    DeleteKeyContainer(provider);
+    outcome = error ? CloudFailure(FormatText("The PFX file's key cannot be exported (error %lu).", error),
+                                   HRESULT_FROM_WIN32(error))
+                    : KeepCredential(found, rsaKey, credential);
+    SecureZeroMemory(rsaKey.data(), rsaKey.size());
+    CertFreeCertificateContext(found);
+    break;
+  }
+  return outcome;
+}
+
+CloudOutcome ImportPemCredential(const std::string& pem, ImportedCredential& credential) {
+  std::string certificateDer;
+  if (!ReadPemBlock(pem, "CERTIFICATE", certificateDer)) return CloudFailure("The file holds no certificate.");
+  const unique_cert_context certificate(
+      CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(certificateDer.data()),
+                                   static_cast<DWORD>(certificateDer.size())));
+  if (!certificate) return CloudFailure("The file's certificate cannot be read.");
+  std::string rsaKey;
+  CloudOutcome outcome = ReadPemKey(pem, rsaKey);
+  if (SUCCEEDED(outcome.result)) outcome = KeepCredential(certificate.get(), rsaKey, credential);
+  SecureZeroMemory(rsaKey.data(), rsaKey.size());
+  return outcome;
+}
+
+}  // namespace corvisk

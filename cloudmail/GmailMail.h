@@ -1,0 +1,11 @@
+#pragma once
+// One fax through the Gmail API: the MIME message uploaded whole to
+// messages.send as the mailbox, with a service account's delegated token.
+#include "cloudmail/CloudFax.h"
+#include "cloudmail/GoogleSettings.h"
+
+namespace corvisk {
+
+CloudOutcome SendFaxThroughGmail(const GoogleSettings& settings, const CloudFax& fax);
+
+}  // namespace corvisk

@@ -1,0 +1,342 @@
+// Faxes through the Gmail API: the provider with "MailTransport" Google
+// against the HTTPS stand-ins of tests/cloud/cloud-fixture, whose token
+// endpoint checks the service account's signed grant and whose Gmail hands
+// each accepted message to the gateway mail server.
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include "CloudStandIns.h"
+#include "GatewayMailbox.h"
+#include "ProviderFixture.h"
+#include "SettingsKey.h"
+#include <nlohmann/json.hpp>
+
+#include "cloudmail/GoogleKeyImport.h"
+#include "cloudmail/KeyFiles.h"
+#include "win32/Handles.h"
+
+using namespace corvisk;
+using namespace corvisk::test;
+using namespace corvisk::testbed;
+
+namespace {
+
+constexpr char kSender[] = "sender@example.com";
+constexpr char kAccount[] = "fax-sender@corvisk-fax.iam.gserviceaccount.com";
+constexpr char kSendRequest[] = "POST /upload/gmail/v1/users/sender%40example.com/messages/send";
+
+size_t LogLines(const char* log, const std::string& prefix) {
+  return StandInLogLines(std::string("google-log/") + log, prefix);
+}
+
+// The key of one of the run's PKCS #8 key files, as the import keeps it.
+std::string KeyOf(const char* file) {
+  std::string keyInfo, key;
+  EXPECT_TRUE(ReadPemBlock(ReadWholeFile(CloudFile(file)), "PRIVATE KEY", keyInfo));
+  EXPECT_EQ(ReadRsaPrivateKeyInfo(keyInfo, key), PrivateKeyInfoError::None);
+  return key;
+}
+
+class GmailSendTest : public ProviderTest {
+ protected:
+  void SetUp() override {
+    ProviderTest::SetUp();
+    DeleteSettingsKey();
+    WriteMinimalSettings();
+    WriteSetting("SMTPServer", "127.0.0.1");
+    WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()));
+    WriteSetting("SMTPTimeout", "10");
+    WriteSetting("DebugOutput", "Y");
+    SetUpSettingsAgain();
+    SimulatePlatform({5, 0, false});
+    StartService();
+    job_ = StartJob();
+  }
+  void TearDown() override {
+    EndJob(job_);
+    StopSimulatingPlatform();
+    DeleteSettingsKey();
+    EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
+    ProviderTest::TearDown();
+  }
+
+  // The Google settings of a send that works, as the key import leaves them.
+  void SetUpSettingsAgain() {
+    DeleteSetting("GoogleMailbox");
+    WriteSetting("MailTransport", "Google");
+    WriteSetting("GoogleClientEmail", kAccount);
+    WriteSetting("GoogleTokenUri", "https://" + StandInHost("google.port") + "/token");
+    WriteSetting("GoogleApiHost", StandInHost("google.port"));
+    WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("google-key.pem")));
+  }
+
+  StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"normal1.tif")) {
+    FAX_SEND send = SendFor(number);
+    send.FileName = const_cast<wchar_t*>(document.c_str());
+    SetLastError(kUntouched);
+    result_ = Host().FaxDevSend(job_, &send, nullptr);
+    lastError_ = GetLastError();
+    const std::vector<StatusPacket> packets = TakePackets();
+    EXPECT_EQ(packets.size(), 2u);
+    return packets.empty() ? StatusPacket{} : packets.back();
+  }
+
+  // The job failed as every transport failure does, with this text.
+  void ExpectFailure(const StatusPacket& final, const std::string& textStart) {
+    EXPECT_FALSE(result_);
+    EXPECT_EQ(lastError_, kUnexpected);
+    EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+    EXPECT_EQ(final.errorCode, kUnexpected);
+    const std::vector<CapturedEvent> events = Events();
+    ASSERT_EQ(events.size(), 1u);
+    const std::string& text = events[0].strings.at(0);
+    EXPECT_EQ(text.rfind(textStart, 0), 0u) << text;
+    EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n" + text + "\r\n"), std::string::npos) << DebugText();
+  }
+
+  HANDLE job_ = nullptr;
+  BOOL result_ = FALSE;
+  DWORD lastError_ = 0;
+};
+
+std::wstring WriteTempFile(const wchar_t* name, const std::string& text) {
+  wchar_t folder[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring path = std::wstring(folder) + name;
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(handle);
+  return path;
+}
+
+// A key file as Google's console hands it out, for the run's account and
+// token endpoint.
+std::wstring WriteKeyFile(const wchar_t* name) {
+  const nlohmann::json file = {{"type", "service_account"},
+                               {"project_id", "corvisk-fax"},
+                               {"private_key_id", "4f1c"},
+                               {"private_key", ReadWholeFile(CloudFile("google-key.pem"))},
+                               {"client_email", kAccount},
+                               {"client_id", "109876543210"},
+                               {"token_uri", "https://" + StandInHost("google.port") + "/token"}};
+  return WriteTempFile(name, file.dump(2));
+}
+
+std::string SettingText(const char* name) {
+  char text[256] = "";
+  DWORD size = sizeof text;
+  RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, text, &size);
+  return text;
+}
+
+// Every value of the settings key, as bytes.
+std::vector<std::string> SettingsValues() {
+  std::vector<std::string> values;
+  unique_hkey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, key.put())) return values;
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD nameSize = sizeof name, size = 0;
+    if (RegEnumValueA(key.get(), index, name, &nameSize, nullptr, nullptr, nullptr, &size)) break;
+    std::string value(size, '\0');
+    RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
+    values.push_back(value);
+  }
+  return values;
+}
+
+std::string AttachmentName(const ReceivedMessage& message) {
+  return message.attachments.empty() ? std::string()
+                                     : message.attachments[0].substr(0, message.attachments[0].find(' '));
+}
+
+}  // namespace
+
+TEST_F(GmailSendTest, SendArrivesAsTheSameMessageTheCdoPathSends) {
+  WriteSetting("MailTransport", "SMTP");
+  ASSERT_EQ(Send(L"0299996501", TestFax(L"fine3.tif")).statusId, FS_COMPLETED);
+  WriteSetting("MailTransport", "google");
+  const StatusPacket final = Send(L"0299996502", TestFax(L"fine3.tif"));
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(final.statusId, FS_COMPLETED);
+  EXPECT_EQ(final.pageCount, 3u);
+  EXPECT_EQ(LogLines("accepted.log", "send 0299996502"), 1u);
+
+  const auto cdo = FindBySubject(GatewayServer("open"), "0299996501");
+  const auto gmail = FindBySubject(GatewayServer("open"), "0299996502");
+  ASSERT_TRUE(cdo && gmail);
+  EXPECT_EQ(gmail->mailFrom, kSender) << "sent as the notification address's mailbox";
+  EXPECT_EQ(gmail->recipients, std::vector<std::string>{"0299996502@t37gw.corvisk.example"});
+  for (const char* name : {"From", "Sender", "X-Corvisk-fax-password", "MIME-Version"})
+    EXPECT_EQ(gmail->Header(name), cdo->Header(name)) << name;
+  EXPECT_EQ(gmail->body, cdo->body);
+  ASSERT_EQ(gmail->attachments.size(), 1u);
+  EXPECT_EQ(gmail->AttachmentBytes(AttachmentName(*gmail)), cdo->AttachmentBytes(AttachmentName(*cdo)));
+}
+
+TEST_F(GmailSendTest, ConcurrentJobsShareOneTokenPerMailbox) {
+  const auto sendConcurrently = [this](int first) {
+    constexpr int kJobs = 4;
+    std::vector<HANDLE> jobs;
+    for (int i = 0; i < kJobs; ++i) jobs.push_back(StartJob(100 + i));
+    std::vector<BOOL> results(kJobs, FALSE);
+    const std::wstring document = TestFax(L"normal1.tif");
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kJobs; ++i) {
+      threads.emplace_back([&, i] {
+        const std::wstring number = L"02999966" + std::to_wstring(first + i);
+        FAX_SEND send = SendFor(number.c_str());
+        send.FileName = const_cast<wchar_t*>(document.c_str());
+        results[i] = Host().FaxDevSend(jobs[i], &send, nullptr);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (HANDLE job : jobs) EndJob(job);
+    TakePackets();
+    EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kJobs);
+  };
+  const size_t sender = LogLines("tokens.log", "issued sender@example.com");
+  const size_t fax = LogLines("tokens.log", "issued fax@example.com");
+  sendConcurrently(10);
+  EXPECT_EQ(LogLines("tokens.log", "issued sender@example.com"), sender + 1);
+  WriteSetting("GoogleMailbox", "fax@example.com");
+  sendConcurrently(20);
+  EXPECT_EQ(LogLines("tokens.log", "issued fax@example.com"), fax + 1) << "another mailbox, another token";
+  EXPECT_EQ(LogLines("tokens.log", "issued sender@example.com"), sender + 1);
+}
+
+TEST_F(GmailSendTest, GmailFaultsGiveTheirTextsAndNoSecondMessage) {
+  const struct {
+    const wchar_t* number;
+    const char* textStart;  // empty: the fax goes out after the service's wait
+    size_t requests;
+  } cases[] = {
+      {L"7100000001",
+       "The Gmail API is disabled for the service account's project (HTTP 403 accessNotConfigured). Enable", 1},
+      {L"7200000001", "Gmail has no mailbox sender@example.com (HTTP 400 failedPrecondition).", 1},
+      {L"7300000001", "Gmail refused the fax as too large (HTTP 413 uploadTooLarge).", 1},
+      {L"7400000001", "", 2},
+      {L"7500000001", "Gmail throttled the mailbox longer than the time-out allows (HTTP 429 userRateLimitExceeded)",
+       4},
+      {L"7600000001", "", 2},
+      {L"7700000001", "Gmail is not available (HTTP 500 backendError). Send the fax again later.", 1},
+      {L"7900000001", "Gmail refused the service account's token twice (HTTP 401 authError).", 2},
+  };
+  for (const auto& fault : cases) {
+    const std::string number(fault.number, fault.number + wcslen(fault.number));
+    SCOPED_TRACE(number);
+    ClearCapture();
+    const size_t before = LogLines("requests.log", kSendRequest);
+    const StatusPacket final = Send(fault.number);
+    if (*fault.textStart) {
+      ExpectFailure(final, fault.textStart);
+      EXPECT_FALSE(FindBySubject(GatewayServer("open"), number));
+    } else {
+      EXPECT_EQ(final.statusId, FS_COMPLETED);
+      EXPECT_TRUE(FindBySubject(GatewayServer("open"), number));
+    }
+    EXPECT_EQ(LogLines("requests.log", kSendRequest) - before, fault.requests);
+  }
+}
+
+TEST_F(GmailSendTest, GrantAndKeyFaultsSayWhatToDo) {
+  const struct {
+    std::function<void()> arrange;
+    const char* textStart;
+  } cases[] = {
+      {[] { WriteSetting("GoogleMailbox", "undelegated@example.com"); },
+       "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
+      {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
+       "Google does not know the mailbox nobody@example.com (invalid_grant)."},
+      {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("stranger-key.pem"))); },
+       "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
+      {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
+       "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},
+      {[] { WriteBinarySetting("GooglePrivateKey", std::string(64, 'x')); },
+       "The protected Google service account key cannot be decrypted on this machine"},
+      {[] { DeleteSetting("GooglePrivateKey"); },
+       "Google Workspace is the mail transport but no service account key is imported."},
+  };
+  int index = 0;
+  for (const auto& fault : cases) {
+    SCOPED_TRACE(fault.textStart);
+    SetUpSettingsAgain();
+    fault.arrange();
+    ClearCapture();
+    const size_t before = LogLines("requests.log", "POST /upload/");
+    const std::wstring number = L"02999967" + std::to_wstring(10 + index++);
+    ExpectFailure(Send(number.c_str()), fault.textStart);
+    EXPECT_EQ(LogLines("requests.log", "POST /upload/"), before) << "no message without a token";
+  }
+}
+
+TEST_F(GmailSendTest, TooLargeFaxIsRefusedBeforeAnyRequest) {
+  wchar_t folder[MAX_PATH + 1] = L"";
+  GetTempPathW(MAX_PATH + 1, folder);
+  // 27 MB of document: its base64 lines make a message over 35 MB.
+  const std::wstring document = WriteLargeDocument(std::wstring(folder) + L"large-gmail.tif", 131000);
+  const size_t requests = LogLines("requests.log", "POST");
+  const StatusPacket final = Send(L"0299996801", document);
+  DeleteFileW(document.c_str());
+  ExpectFailure(final, "The fax message is 36.");
+  EXPECT_NE(Events().at(0).strings.at(0).find("MB; Gmail takes messages of at most 35 MB. Nothing was sent"),
+            std::string::npos);
+  EXPECT_EQ(LogLines("requests.log", "POST"), requests) << "neither a token nor the message was asked for";
+}
+
+TEST_F(GmailSendTest, StalledSendIsNotSentAgain) {
+  WriteSetting("SMTPTimeout", "4");
+  const StatusPacket final = Send(L"7800000002");
+  EXPECT_EQ(LogLines("requests.log", std::string(kSendRequest) + " stalled"), 1u);
+  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
+  const std::vector<CapturedEvent> events = Events();
+  ASSERT_EQ(events.size(), 1u);
+  const std::string& text = events[0].strings.at(0);
+  if (text.find("(WinHTTP error 12152)") != std::string::npos)
+    GTEST_SKIP() << "Wine's WinHTTP does not end a TLS request at its receive time-out; it waited for the stand-in to "
+                    "close the connection: "
+                 << text;
+  EXPECT_EQ(text.rfind(StandInHost("google.port") + " did not answer within 4 seconds (WinHTTP error 12002)", 0), 0u)
+      << text;
+}
+
+TEST_F(GmailSendTest, ImportedKeyFileSendsAndIsNotStored) {
+  for (const char* name : {"GoogleClientEmail", "GoogleTokenUri", "GooglePrivateKey"}) DeleteSetting(name);
+  const std::wstring path = WriteKeyFile(L"corvisk-fax-key.json");
+  ImportedGoogleKey key;
+  const CloudOutcome outcome = ImportGoogleKeyFile(path, key);
+  ASSERT_EQ(outcome.result, S_OK) << outcome.text;
+  {
+    unique_hkey settings;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_SET_VALUE, settings.put()), 0);
+    ASSERT_EQ(StoreGoogleKey(settings.get(), key), 0);
+  }
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(SettingText("GoogleClientEmail"), kAccount);
+  EXPECT_EQ(SettingText("GoogleTokenUri"), "https://" + StandInHost("google.port") + "/token");
+  const std::string pkcs1 = KeyOf("google-key.pem");
+  for (const std::string& value : SettingsValues()) {
+    EXPECT_EQ(value.find(pkcs1.substr(64, 32)), std::string::npos) << "the key is stored in clear";
+    EXPECT_EQ(value.find("private_key"), std::string::npos) << "the file is stored";
+  }
+  EXPECT_EQ(Send(L"0299996901").statusId, FS_COMPLETED);
+  EXPECT_TRUE(FindBySubject(GatewayServer("open"), "0299996901"));
+}
+
+TEST_F(GmailSendTest, KeyFileThatCannotBeImportedSaysWhy) {
+  ImportedGoogleKey key;
+  const CloudOutcome missing = ImportGoogleKeyFile(L"C:\\no-such-key.json", key);
+  // The system's own text follows; Wine words it differently from Windows.
+  EXPECT_EQ(missing.text.rfind("The key file C:\\no-such-key.json could not be read: ", 0), 0u) << missing.text;
+  EXPECT_EQ(missing.result, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  const std::wstring path =
+      WriteTempFile(L"corvisk-oauth-client.json", R"({"installed":{"client_id":"1.apps.googleusercontent.com"}})");
+  const CloudOutcome wrong = ImportGoogleKeyFile(path, key);
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(wrong.text.rfind("The file is an OAuth client's, not a service account's key.", 0), 0u) << wrong.text;
+  EXPECT_TRUE(key.protectedKey.empty());
+}

@@ -1,0 +1,25 @@
+#pragma once
+// What the Windows tests of the cloud transports share: the HTTPS stand-ins
+// of tests/cloud/cloud-fixture (their ports and logs), protected settings,
+// and fax documents too large for one request.
+#include <windows.h>
+
+#include <string>
+
+namespace corvisk::test {
+
+// A file of the run's cloud folder (CORVISK_CLOUD_FOLDER), e.g. "google.port".
+std::wstring CloudFile(const std::string& name);
+// "localhost:PORT" of the stand-in whose port is in portFile.
+std::string StandInHost(const char* portFile);
+// Lines of a stand-in's log ("log/tokens.log") that start with prefix.
+size_t StandInLogLines(const std::string& log, const std::string& prefix);
+
+void WriteBinarySetting(const char* name, const std::string& bytes);
+// The secret protected as the configuration program stores it.
+std::string Protected(const std::string& secret);
+
+// An uncompressed one-page document of noise, 216 bytes a row.
+std::wstring WriteLargeDocument(const std::wstring& path, unsigned rows);
+
+}  // namespace corvisk::test
