@@ -8,4 +8,9 @@ namespace corvisk {
 
 CloudOutcome SendFaxThroughGmail(const GoogleSettings& settings, const CloudFax& fax);
 
+// Sends a composed MIME message as mailbox (the settings' mailbox when it is
+// empty is the caller's to choose).
+CloudOutcome SendMimeThroughGmail(const GoogleSettings& settings, const std::string& mailbox, std::string mime,
+                                  int timeoutSeconds);
+
 }  // namespace corvisk

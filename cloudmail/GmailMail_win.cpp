@@ -59,7 +59,14 @@ CloudOutcome SendFaxThroughGmail(const GoogleSettings& settings, const CloudFax&
   if (SUCCEEDED(outcome.result)) outcome = ComposeCloudFax(fax, mime);
   if (FAILED(outcome.result)) return outcome;
   const std::string mailbox = settings.mailbox.empty() ? fax.fields.sender : settings.mailbox;
-  GmailClient client(settings, mailbox, fax.timeoutSeconds);
+  return SendMimeThroughGmail(settings, mailbox, std::move(mime), fax.timeoutSeconds);
+}
+
+CloudOutcome SendMimeThroughGmail(const GoogleSettings& settings, const std::string& mailbox, std::string mime,
+                                  int timeoutSeconds) {
+  CloudOutcome outcome = CheckSettings(settings);
+  if (FAILED(outcome.result)) return outcome;
+  GmailClient client(settings, mailbox, timeoutSeconds);
   HttpsRequest request = client.NewRequest(L"POST", SendUrl(settings, mailbox), "message/rfc822");
   request.body = std::move(mime);
   HttpsResponse response;

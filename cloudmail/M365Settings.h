@@ -27,18 +27,4 @@ LONG ReadM365Settings(M365Settings& settings);
 // "MailTransport"; ERROR_FILE_NOT_FOUND when it is absent.
 LONG ReadMailTransport(std::string& transport);
 
-// What the configuration program's transport page saves.
-struct M365Choice {
-  bool microsoft365 = false;
-  bool transportStored = false;  // "MailTransport" was present when loaded
-  M365Settings settings;         // the blobs only when newPrivate says so
-  bool newSecret = false;        // settings.clientSecretBlob is new
-  bool newCertificate = false;   // settings.certificate and its key are new
-};
-
-// Writes the choice into the existing settings key. The transport value is
-// written only when Microsoft 365 is chosen or it was there before, so a
-// sheet that never chose it leaves the key as it was.
-bool SaveM365Choice(const M365Choice& choice, std::string& failureText);
-
 }  // namespace corvisk

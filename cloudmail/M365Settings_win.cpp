@@ -3,38 +3,12 @@
 #include "settings/RegistryText.h"
 #include "settings/Settings.h"
 #include "win32/Handles.h"
-#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
 
 // Texts of the transport: GUIDs, domain and host names, addresses.
 constexpr DWORD kTextValue = 256;
-
-LONG WriteBinary(HKEY key, const char* name, const std::string& bytes) {
-  return RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
-                        static_cast<DWORD>(bytes.size()));
-}
-
-LONG WriteChoice(HKEY key, const M365Choice& choice) {
-  LONG error = ERROR_SUCCESS;
-  if (choice.microsoft365 || choice.transportStored)
-    error = WriteRegistryText(key, "MailTransport", choice.microsoft365 ? kMicrosoft365Transport : "SMTP");
-  if (error || !choice.microsoft365) return error;
-  const M365Settings& settings = choice.settings;
-  const std::pair<const char*, const std::string*> texts[] = {{"M365TenantId", &settings.tenantId},
-                                                              {"M365ClientId", &settings.clientId},
-                                                              {"M365Mailbox", &settings.mailbox},
-                                                              {"M365AuthorityHost", &settings.authorityHost},
-                                                              {"M365GraphHost", &settings.graphHost}};
-  for (const auto& [name, value] : texts) {
-    if ((error = WriteRegistryText(key, name, *value)) != ERROR_SUCCESS) return error;
-  }
-  if (choice.newSecret && (error = WriteBinary(key, "M365ClientSecret", settings.clientSecretBlob))) return error;
-  if (choice.newCertificate && (error = WriteBinary(key, "M365Certificate", settings.certificate))) return error;
-  if (choice.newCertificate) error = WriteBinary(key, "M365CertificateKey", settings.certificateKeyBlob);
-  return error;
-}
 
 }  // namespace
 
@@ -43,21 +17,6 @@ LONG ReadMailTransport(std::string& transport) {
   const LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put());
   if (error != ERROR_SUCCESS) return error;
   return ReadRegistryText(key.get(), "MailTransport", kTextValue, transport);
-}
-
-bool SaveM365Choice(const M365Choice& choice, std::string& failureText) {
-  unique_hkey key;
-  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_WRITE | KEY_QUERY_VALUE, key.put());
-  if (error != ERROR_SUCCESS) {
-    failureText = "Failed to open registry key: " + SystemMessageText(static_cast<DWORD>(error));
-    return false;
-  }
-  if ((error = WriteChoice(key.get(), choice)) != ERROR_SUCCESS) {
-    failureText = "Failed to save data into registry: " + SystemMessageText(static_cast<DWORD>(error));
-    return false;
-  }
-  RegFlushKey(key.get());
-  return true;
 }
 
 LONG ReadM365Settings(M365Settings& settings) {

@@ -67,7 +67,7 @@ BOOL CConfigApp::SaveSettings() {
 
 // A typed secret is protected for this machine before it is written.
 BOOL CConfigApp::SaveTransport() {
-  M365Choice choice = m_pTransportPage->m_choice;
+  TransportChoice choice = m_pTransportPage->m_choice;
   std::string failureText;
   if (choice.microsoft365 && !m_pTransportPage->m_strSecret.empty()) {
     if (const DWORD error = ProtectSecret(m_pTransportPage->m_strSecret, choice.settings.clientSecretBlob)) {
@@ -76,13 +76,14 @@ BOOL CConfigApp::SaveTransport() {
     }
     choice.newSecret = true;
   }
-  if (!SaveM365Choice(choice, failureText)) {
+  if (!SaveTransportChoice(choice, failureText)) {
     ShowMessage(MainWindow(), failureText, MB_ICONERROR);
     return FALSE;
   }
-  m_pTransportPage->m_choice.transportStored = choice.transportStored || choice.microsoft365;
+  m_pTransportPage->m_choice.transportStored = choice.transportStored || choice.microsoft365 || choice.google;
   if (choice.newSecret) m_pTransportPage->m_choice.settings.clientSecretBlob = choice.settings.clientSecretBlob;
   m_pTransportPage->m_choice.newCertificate = false;
+  m_pTransportPage->m_choice.newGoogleKey = false;
   return TRUE;
 }
 

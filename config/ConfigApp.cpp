@@ -104,11 +104,13 @@ void CConfigApp::LoadSettings() {
 
 // The transport's values; a key that does not open leaves the defaults.
 void CConfigApp::LoadTransport() {
-  M365Choice& choice = m_pTransportPage->m_choice;
+  TransportChoice& choice = m_pTransportPage->m_choice;
   ReadM365Settings(choice.settings);
+  ReadGoogleSettings(choice.googleSettings);
   std::string transport;
   choice.transportStored = ReadMailTransport(transport) == ERROR_SUCCESS;
   choice.microsoft365 = lstrcmpiA(transport.c_str(), kMicrosoft365Transport) == 0;
+  choice.google = lstrcmpiA(transport.c_str(), kGoogleTransport) == 0;
 }
 
 // The provider's own log file, in Notepad.

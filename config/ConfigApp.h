@@ -68,6 +68,8 @@ class CConfigApp {
   FaxObjectModel FaxModel() const;
   TestMailRequest ComposeTestMail(const std::string& address) const;
   void SendGraphTestMail(const std::string& address);
+  void SendGmailTestMail(const std::string& address);
+  HWND TestMailPage() const;
 
   // Read by the waiter thread.
   std::atomic<HWND> m_hMainWindow{nullptr};

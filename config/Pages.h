@@ -4,7 +4,7 @@
 // shown, pulled back when it is left or validated.
 #include <string>
 
-#include "cloudmail/M365Settings.h"
+#include "cloudmail/TransportChoice.h"
 #include "config/PropertyPage.h"
 #include "config/Resource.h"
 
@@ -79,13 +79,13 @@ class CMiscPage : public CPropertyPage {
   void OnCommand(WORD control, WORD code) override;
 };
 
-// The transport: the mail server of the other pages, or Microsoft 365.
+// The transport: the mail server of the other pages, Microsoft 365 or Google Workspace.
 class CTransportPage : public CPropertyPage {
  public:
   explicit CTransportPage(CConfigApp& app) : CPropertyPage(app, IDD_TRANSPORT_PAGE) {}
   bool Validate();
 
-  M365Choice m_choice;
+  TransportChoice m_choice;
   std::string m_strSecret;  // typed; protected when saved
   std::string m_strPfxPassword;
 
@@ -96,10 +96,13 @@ class CTransportPage : public CPropertyPage {
   void OnCommand(WORD control, WORD code) override;
 
  private:
-  void EnableMicrosoft365(bool enable) const;
+  void ShowChosenTransport() const;
   void ExchangeCloud(DataExchange& exchange);
+  void ShowCloudHosts(int cloud) const;
   void ImportCertificate();
   void ShowCertificate() const;
+  void ImportGoogleKey();
+  void ShowGoogleAccount() const;
 };
 
 }  // namespace corvisk

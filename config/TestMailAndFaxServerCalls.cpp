@@ -3,7 +3,7 @@
 // apartment, and the sheet held still while a test mail is under way.
 #include <objbase.h>
 
-#include "cloudmail/GraphTestMail.h"
+#include "cloudmail/CloudTestMail.h"
 #include "cloudmail/ProtectedData.h"
 #include "common/MailAddress.h"
 #include "common/TextFormat.h"
@@ -92,6 +92,10 @@ void CConfigApp::SendTestMail() {
     SendGraphTestMail(address);
     return;
   }
+  if (m_pTransportPage->m_choice.google) {
+    SendGmailTestMail(address);
+    return;
+  }
   const TestMailRequest request = ComposeTestMail(address);
   // Under WOW64 the provider sends through QuendrySuppEmail too.
   const TestMailTransport transport = m_bWow64 || request.ntlm ? TestMailTransport::SuppEmail : TestMailTransport::Cdo;
@@ -121,11 +125,10 @@ void CConfigApp::SendGraphTestMail(const std::string& address) {
       return;
     }
   }
-  const HWND transport = m_pTransportPage->Window();
   TokenFacts facts;
   CloudOutcome outcome;
   {
-    const SheetHeld held(*m_pSheet, transport && IsWindowVisible(transport) ? transport : m_pSmtpPage->Window());
+    const SheetHeld held(*m_pSheet, TestMailPage());
     const WaitCursor wait;
     outcome = SendTestMailThroughGraph(settings, address, m_pSmtpPage->m_nTimeout, facts);
   }
@@ -163,5 +166,26 @@ void CConfigApp::AdjustFaxServer() {
 }
 
 FaxObjectModel CConfigApp::FaxModel() const { return m_bLegacyFax ? FaxObjectModel::Legacy : FaxObjectModel::Extended; }
+
+// Through Google Workspace with the key imported or stored.
+void CConfigApp::SendGmailTestMail(const std::string& address) {
+  CloudOutcome outcome;
+  {
+    const SheetHeld held(*m_pSheet, TestMailPage());
+    const WaitCursor wait;
+    outcome = SendTestMailThroughGmail(m_pTransportPage->m_choice.googleSettings, address, m_pSmtpPage->m_nTimeout);
+  }
+  if (FAILED(outcome.result))
+    ShowMessage(MainWindow(), outcome.text, MB_ICONERROR);
+  else
+    ShowMessage(MainWindow(), "Test email has been sent successfully to " + address + " through Google Workspace.",
+                MB_OK);
+}
+
+// The page whose Test Mail button was pressed.
+HWND CConfigApp::TestMailPage() const {
+  const HWND transport = m_pTransportPage->Window();
+  return transport && IsWindowVisible(transport) ? transport : m_pSmtpPage->Window();
+}
 
 }  // namespace corvisk

@@ -1,18 +1,23 @@
-// The Mail Transport page: the mail server of the other pages, or Microsoft
-// 365 through Microsoft Graph with its tenant, application and credential.
+// The Mail Transport page: the mail server of the other pages, Microsoft 365
+// through Microsoft Graph with its tenant, application and credential, or
+// Google Workspace through the Gmail API with a service account's key.
 #include <windows.h>
 #include <commdlg.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "cloudmail/CertificateImport.h"
+#include "cloudmail/GoogleKeyImport.h"
 #include "common/TextFormat.h"
 #include "config/ConfigApp.h"
 #include "config/MessageBoxes.h"
 #include "config/Pages.h"
+#include "settings/Settings.h"
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
 
@@ -22,7 +27,7 @@ namespace {
 constexpr int kTextChars = 255;
 constexpr ULONGLONG kFileTimePerDay = 10000000ULL * 60 * 60 * 24;
 
-// The clouds and their hosts; a fourth entry keeps hosts typed into the registry.
+// The clouds and their hosts; a fourth entry takes hosts typed in.
 struct Cloud {
   const char* name;
   const char* authority;
@@ -49,6 +54,39 @@ bool IsDomainName(const std::string& text) {
     const char c = text[i];
     if (c == '.' && text[i + 1] == '.') return false;
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+constexpr int kMicrosoft365Controls[] = {IDC_M365_GROUP,         IDC_M365_TENANT_LABEL,   IDC_M365_TENANT,
+                                         IDC_M365_CLIENT_LABEL,  IDC_M365_CLIENT,         IDC_M365_CERT_LABEL,
+                                         IDC_M365_CERT_INFO,     IDC_M365_IMPORT,         IDC_M365_PFX_LABEL,
+                                         IDC_M365_PFX_PASSWORD,  IDC_M365_SECRET_LABEL,   IDC_M365_SECRET,
+                                         IDC_M365_MAILBOX_LABEL, IDC_M365_MAILBOX,        IDC_M365_CLOUD,
+                                         IDC_M365_HOSTS_LABEL,   IDC_M365_AUTHORITY_HOST, IDC_M365_GRAPH_HOST};
+constexpr int kGoogleControls[] = {IDC_GOOGLE_GROUP,  IDC_GOOGLE_ACCOUNT_LABEL, IDC_GOOGLE_ACCOUNT,
+                                   IDC_GOOGLE_IMPORT, IDC_GOOGLE_MAILBOX_LABEL, IDC_GOOGLE_MAILBOX,
+                                   IDC_GOOGLE_NOTE};
+
+// login.example.net or localhost:8443: labels of letters, digits and inner
+// hyphens, and an optional port, as the sign-in and Graph addresses take them.
+bool IsHostName(const std::string& text) {
+  const size_t colon = text.find(':');
+  const std::string host = text.substr(0, colon);
+  if (colon != std::string::npos) {
+    const std::string port = text.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (const unsigned long number = std::stoul(port); number == 0 || number > 65535) return false;
+  }
+  if (host.empty() || host.size() > 253) return false;
+  size_t start = 0;
+  while (start <= host.size()) {
+    const size_t end = std::min(host.find('.', start), host.size());
+    const std::string label = host.substr(start, end - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+    for (const char c : label)
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') return false;
+    start = end + 1;
   }
   return true;
 }
@@ -100,37 +138,54 @@ std::string DescribeCertificate(const std::string& der, long long& daysLeft) {
 
 void CTransportPage::DoDataExchange(DataExchange& exchange) {
   BOOL microsoft365 = m_choice.microsoft365;
+  BOOL google = m_choice.google && !m_choice.microsoft365;
   exchange.Check(IDC_TRANSPORT_M365, microsoft365);
+  exchange.Check(IDC_TRANSPORT_GOOGLE, google);
   m_choice.microsoft365 = microsoft365 != FALSE;
+  m_choice.google = google != FALSE;
   if (!exchange.FromControls())
-    CheckDlgButton(Window(), IDC_TRANSPORT_SMTP, microsoft365 ? BST_UNCHECKED : BST_CHECKED);
+    CheckDlgButton(Window(), IDC_TRANSPORT_SMTP, microsoft365 || google ? BST_UNCHECKED : BST_CHECKED);
   exchange.Text(IDC_M365_TENANT, m_choice.settings.tenantId, kTextChars);
   exchange.Text(IDC_M365_CLIENT, m_choice.settings.clientId, kTextChars);
   exchange.Text(IDC_M365_SECRET, m_strSecret, kTextChars);
   exchange.Text(IDC_M365_PFX_PASSWORD, m_strPfxPassword, kTextChars);
   exchange.Text(IDC_M365_MAILBOX, m_choice.settings.mailbox, kTextChars);
+  exchange.Text(IDC_GOOGLE_MAILBOX, m_choice.googleSettings.mailbox, kTextChars);
   ExchangeCloud(exchange);
   if (!exchange.FromControls()) {
     ShowCertificate();
-    EnableMicrosoft365(m_choice.microsoft365);
+    ShowGoogleAccount();
+    ShowChosenTransport();
   }
 }
 
+// The host fields always show the hosts in use; they take typed hosts only
+// with the fourth entry chosen.
 void CTransportPage::ExchangeCloud(DataExchange& exchange) {
   const HWND combo = GetDlgItem(Window(), IDC_M365_CLOUD);
   if (exchange.FromControls()) {
-    const int chosen = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
-    if (chosen >= 0 && chosen < kCloudCount) {
-      m_choice.settings.authorityHost = kClouds[chosen].authority;
-      m_choice.settings.graphHost = kClouds[chosen].graph;
-    }
+    exchange.Text(IDC_M365_AUTHORITY_HOST, m_choice.settings.authorityHost, kTextChars);
+    exchange.Text(IDC_M365_GRAPH_HOST, m_choice.settings.graphHost, kTextChars);
+    m_choice.settings.authorityHost = TrimBlanks(m_choice.settings.authorityHost);
+    m_choice.settings.graphHost = TrimBlanks(m_choice.settings.graphHost);
     return;
   }
   SendMessageA(combo, CB_RESETCONTENT, 0, 0);
   for (const Cloud& cloud : kClouds) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(cloud.name));
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Hosts typed in"));
   const int current = CloudOf(m_choice.settings);
-  if (current == kCloudCount) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Hosts as stored"));
   SendMessageA(combo, CB_SETCURSEL, current, 0);
+  SetDlgItemTextA(Window(), IDC_M365_AUTHORITY_HOST, m_choice.settings.authorityHost.c_str());
+  SetDlgItemTextA(Window(), IDC_M365_GRAPH_HOST, m_choice.settings.graphHost.c_str());
+}
+
+// A listed cloud puts its hosts into the fields.
+void CTransportPage::ShowCloudHosts(int cloud) const {
+  if (cloud >= 0 && cloud < kCloudCount) {
+    SetDlgItemTextA(Window(), IDC_M365_AUTHORITY_HOST, kClouds[cloud].authority);
+    SetDlgItemTextA(Window(), IDC_M365_GRAPH_HOST, kClouds[cloud].graph);
+  }
+  ShowChosenTransport();
 }
 
 void CTransportPage::OnInitDialog() {
@@ -138,12 +193,27 @@ void CTransportPage::OnInitDialog() {
   AddTooltip(IDC_M365_SECRET, IDS_TIP_M365_SECRET);
   AddTooltip(IDC_M365_IMPORT, IDS_TIP_M365_IMPORT);
   AddTooltip(IDC_M365_MAILBOX, IDS_TIP_M365_MAILBOX);
+  AddTooltip(IDC_M365_AUTHORITY_HOST, IDS_TIP_M365_HOSTS);
+  AddTooltip(IDC_M365_GRAPH_HOST, IDS_TIP_M365_HOSTS);
+  AddTooltip(IDC_GOOGLE_IMPORT, IDS_TIP_GOOGLE_IMPORT);
+  AddTooltip(IDC_GOOGLE_MAILBOX, IDS_TIP_GOOGLE_MAILBOX);
 }
 
-void CTransportPage::EnableMicrosoft365(bool enable) const {
-  for (const int control : {IDC_M365_TENANT, IDC_M365_CLIENT, IDC_M365_SECRET, IDC_M365_IMPORT, IDC_M365_PFX_PASSWORD,
-                            IDC_M365_MAILBOX, IDC_M365_CLOUD})
-    EnableWindow(GetDlgItem(Window(), control), enable);
+// Google's group takes the place of Microsoft's when chosen; Microsoft's
+// stays in view, disabled, while the mail server is the transport.
+void CTransportPage::ShowChosenTransport() const {
+  const bool google = IsDlgButtonChecked(Window(), IDC_TRANSPORT_GOOGLE) == BST_CHECKED;
+  const bool microsoft365 = IsDlgButtonChecked(Window(), IDC_TRANSPORT_M365) == BST_CHECKED;
+  for (const int control : kGoogleControls) ShowWindow(GetDlgItem(Window(), control), google ? SW_SHOW : SW_HIDE);
+  for (const int control : kMicrosoft365Controls) {
+    const HWND window = GetDlgItem(Window(), control);
+    ShowWindow(window, google ? SW_HIDE : SW_SHOW);
+    EnableWindow(window, microsoft365);
+  }
+  const bool typedHosts =
+      SendDlgItemMessageA(Window(), IDC_M365_CLOUD, CB_GETCURSEL, 0, 0) == kCloudCount && microsoft365;
+  EnableWindow(GetDlgItem(Window(), IDC_M365_AUTHORITY_HOST), typedHosts);
+  EnableWindow(GetDlgItem(Window(), IDC_M365_GRAPH_HOST), typedHosts);
 }
 
 void CTransportPage::ShowCertificate() const {
@@ -153,10 +223,19 @@ void CTransportPage::ShowCertificate() const {
   SetDlgItemTextA(Window(), IDC_M365_CERT_INFO, text.c_str());
 }
 
-// The tenant and the application are checked here; Microsoft checks the rest
-// when the first fax or Test Mail asks for a token.
+void CTransportPage::ShowGoogleAccount() const {
+  const std::string& account = m_choice.googleSettings.clientEmail;
+  SetDlgItemTextA(Window(), IDC_GOOGLE_ACCOUNT, account.empty() ? "(none)" : account.c_str());
+}
+
+// The tenant, the application and the hosts are checked here; Microsoft
+// (or Google) checks the rest when the first fax or Test Mail asks for a token.
 bool CTransportPage::Validate() {
   if (!UpdateData(true)) return false;
+  if (m_choice.google && m_choice.googleSettings.privateKeyBlob.empty()) {
+    ShowMessage(Window(), IDS_GOOGLE_NO_KEY, MB_ICONERROR);
+    return false;
+  }
   if (!m_choice.microsoft365) return true;
   const M365Settings& settings = m_choice.settings;
   UINT problem = 0;
@@ -166,6 +245,8 @@ bool CTransportPage::Validate() {
     problem = IDS_M365_CLIENT_INVALID;
   else if (settings.certificate.empty() && settings.clientSecretBlob.empty() && m_strSecret.empty())
     problem = IDS_M365_NO_CREDENTIAL;
+  else if (!IsHostName(settings.authorityHost) || !IsHostName(settings.graphHost))
+    problem = IDS_M365_HOST_INVALID;
   if (problem == 0) return true;
   ShowMessage(Window(), problem, MB_ICONERROR);
   return false;
@@ -201,24 +282,62 @@ void CTransportPage::ImportCertificate() {
   if (daysLeft < 30) ShowMessage(Window(), IDS_M365_EXPIRES_SOON, MB_ICONWARNING);
 }
 
+// The key is read now and kept in memory, protected, until Apply stores it.
+void CTransportPage::ImportGoogleKey() {
+  if (!UpdateData(true)) return;
+  wchar_t path[MAX_PATH] = L"";
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = Window();
+  dialog.lpstrFilter = L"Google key file (*.json)\0*.json\0All files\0*.*\0";
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrTitle = L"Import Google key file";
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (!GetOpenFileNameW(&dialog)) return;
+  ImportedGoogleKey key;
+  const CloudOutcome outcome = ImportGoogleKeyFile(path, key);
+  if (FAILED(outcome.result)) {
+    ShowMessage(Window(), outcome.text, MB_ICONERROR);
+    return;
+  }
+  GoogleSettings& settings = m_choice.googleSettings;
+  settings.clientEmail = key.clientEmail;
+  settings.tokenUri = key.tokenUri;
+  settings.privateKeyBlob = key.protectedKey;
+  m_choice.newGoogleKey = true;
+  SetModified();
+  ShowGoogleAccount();
+  ShowMessage(Window(), "The service account " + key.clientEmail + " is imported.\r\n" + kDeleteGoogleKeyFileAdvice,
+              MB_ICONINFORMATION);
+}
+
 void CTransportPage::OnCommand(WORD control, WORD code) {
   switch (control) {
     case IDC_TRANSPORT_SMTP:
     case IDC_TRANSPORT_M365:
-      EnableMicrosoft365(IsDlgButtonChecked(Window(), IDC_TRANSPORT_M365) == BST_CHECKED);
+    case IDC_TRANSPORT_GOOGLE:
+      ShowChosenTransport();
       SetModified();
       break;
     case IDC_M365_IMPORT:
       ImportCertificate();
       break;
+    case IDC_GOOGLE_IMPORT:
+      ImportGoogleKey();
+      break;
     case IDC_TEST_MAIL:
       if (Validate()) m_pApp->SendTestMail();
       break;
     case IDC_M365_CLOUD:
-      if (code == CBN_SELCHANGE) SetModified();
+      if (code != CBN_SELCHANGE) break;
+      ShowCloudHosts(static_cast<int>(SendDlgItemMessageA(Window(), IDC_M365_CLOUD, CB_GETCURSEL, 0, 0)));
+      SetModified();
       break;
     default:
-      MarkModifiedOn(control, code, {IDC_M365_TENANT, IDC_M365_CLIENT, IDC_M365_SECRET, IDC_M365_MAILBOX});
+      MarkModifiedOn(control, code,
+                     {IDC_M365_TENANT, IDC_M365_CLIENT, IDC_M365_SECRET, IDC_M365_MAILBOX, IDC_M365_AUTHORITY_HOST,
+                      IDC_M365_GRAPH_HOST, IDC_GOOGLE_MAILBOX});
   }
 }
 

@@ -119,15 +119,30 @@ HWND ShowTooltip(const ConfigProgram& program, int control) {
 using ConfigScreenshots = ConfigScreenshotTest;
 class ConfigPageScreenshots : public ConfigScreenshotTest, public ::testing::WithParamInterface<DWORD> {};
 
+// The transport page also with each cloud chosen.
 TEST_P(ConfigPageScreenshots, EveryPage) {
   SetLogPixels(GetParam());
+  WriteSetting("GoogleClientEmail", "fax-sender@corvisk-fax.iam.gserviceaccount.com");
   ConfigProgram program({}, kDesktopName);
+  const std::wstring dpi = L"-" + std::to_wstring(GetParam()) + L"dpi.png";
   const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous", L"mail-transport"};
   for (int page = 0; page < 5; ++page) {
     program.SelectPage(page);
     Sleep(500);
-    TakePicture(program.Sheet(), std::wstring(names[page]) + L"-" + std::to_wstring(GetParam()) + L"dpi.png");
+    TakePicture(program.Sheet(), names[page] + dpi);
   }
+  program.SetCheck(IDC_TRANSPORT_M365, true);
+  program.SetText(IDC_M365_TENANT, "contoso.onmicrosoft.com");
+  program.SetText(IDC_M365_CLIENT, "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee");
+  program.SetText(IDC_M365_MAILBOX, "fax@contoso.com");
+  Sleep(500);
+  TakePicture(program.Sheet(), L"mail-transport-m365" + dpi);
+  program.SetCheck(IDC_TRANSPORT_M365, false);
+  program.SetCheck(IDC_TRANSPORT_GOOGLE, true);
+  program.SetText(IDC_GOOGLE_MAILBOX, "fax@example.com");
+  Sleep(500);
+  TakePicture(program.Sheet(), L"mail-transport-google" + dpi);
+  program.PressCancel();
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ConfigPageScreenshots, ::testing::Values(96u, 144u));

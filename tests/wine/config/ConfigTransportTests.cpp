@@ -1,5 +1,11 @@
-// The Mail Transport page: Microsoft 365 chosen, checked and saved, the
-// secret protected before it reaches the registry.
+// The Mail Transport page: Microsoft 365 and Google Workspace chosen,
+// checked and saved, secrets protected before they reach the registry.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "ConfigFixture.h"
@@ -30,6 +36,40 @@ std::string BinarySetting(const char* name) {
 
 bool PageControlEnabled(const ConfigProgram& program, int control) {
   return IsWindowEnabled(GetDlgItem(program.CurrentPage(), control)) != FALSE;
+}
+
+std::string CloudText(const char* name) {
+  std::string text = ReadWholeFile(WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/" + name));
+  text.erase(text.find_last_not_of("\r\n") + 1);
+  return text;
+}
+
+// A key file as Google's console hands it out, for the stand-in's account.
+std::wstring WriteGoogleKeyFile(const std::string& tokenUri) {
+  const nlohmann::json file = {{"type", "service_account"},
+                               {"private_key", CloudText("google-key.pem") + "\n"},
+                               {"client_email", "fax-sender@corvisk-fax.iam.gserviceaccount.com"},
+                               {"token_uri", tokenUri}};
+  wchar_t folder[MAX_PATH] = L"";
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"corvisk-page-key.json";
+  const std::string text = file.dump(2);
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(handle);
+  return path;
+}
+
+// Types path into the program's Open dialog and presses its Open button.
+void ChooseFileInOpenDialog(const char* title, const std::wstring& path) {
+  const HWND dialog = WaitForWindow(title, 10000);
+  ASSERT_NE(dialog, nullptr) << "no dialog " << title;
+  HWND name = GetDlgItem(dialog, cmb13);
+  if (!name) name = GetDlgItem(dialog, edt1);
+  ASSERT_NE(name, nullptr);
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
 }
 
 TEST_F(ConfigTransportTest, Microsoft365IsCheckedThenSavedWithItsSecretProtected) {
@@ -116,6 +156,85 @@ TEST_F(ConfigTransportTest, TestMailGoesThroughMicrosoft365AndNamesTheTokensRole
   const auto message = FindBySubject(GatewayServer("open"), "CorviskFSP test mail through Microsoft 365");
   ASSERT_TRUE(message);
   EXPECT_EQ(message->mailFrom, "fax@example.com");
+  EXPECT_EQ(message->recipients, std::vector<std::string>{"fax.admin@example.com"});
+  program.PressCancel();
+}
+
+TEST_F(ConfigTransportTest, HostsTypedInAreCheckedThenSaved) {
+  ConfigProgram program;
+  program.SelectPage(kTransportPage);
+  program.SetCheck(IDC_TRANSPORT_M365, true);
+  EXPECT_FALSE(PageControlEnabled(program, IDC_M365_AUTHORITY_HOST)) << "a listed cloud names its own hosts";
+  EXPECT_EQ(program.Text(IDC_M365_GRAPH_HOST), "graph.microsoft.com");
+  const HWND cloud = GetDlgItem(program.CurrentPage(), IDC_M365_CLOUD);
+  SendMessageA(cloud, CB_SETCURSEL, 3, 0);
+  SendMessageA(program.CurrentPage(), WM_COMMAND, MAKEWPARAM(IDC_M365_CLOUD, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(cloud));
+  EXPECT_TRUE(PageControlEnabled(program, IDC_M365_AUTHORITY_HOST));
+  program.SetText(IDC_M365_TENANT, "contoso.onmicrosoft.com");
+  program.SetText(IDC_M365_CLIENT, "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee");
+  program.SetText(IDC_M365_SECRET, "s3cret~value");
+  const std::string invalid =
+      "Microsoft 365 hosts must be host names (letters, digits, hyphens and dots), optionally with :port";
+  for (const char* host : {"https://login.example.net", "login..example.net", "login:99999", ""}) {
+    program.SetText(IDC_M365_AUTHORITY_HOST, host);
+    program.PressApply();
+    ExpectMessage(program, invalid, MB_ICONERROR);
+  }
+  EXPECT_EQ(Setting("MailTransport"), std::nullopt);
+  program.SetText(IDC_M365_AUTHORITY_HOST, " login.sovereign-cloud.example:8443 ");
+  program.SetText(IDC_M365_GRAPH_HOST, "graph.sovereign-cloud.example");
+  program.PressApply();
+  FinishApply(program);
+  EXPECT_EQ(Setting("M365AuthorityHost"), "login.sovereign-cloud.example:8443");
+  EXPECT_EQ(Setting("M365GraphHost"), "graph.sovereign-cloud.example");
+  program.PressCancel();
+}
+
+// The key file of the run's service account is imported through the Open
+// dialog, kept until Apply, and the Test Mail goes through the Gmail stand-in.
+TEST_F(ConfigTransportTest, GoogleKeyIsImportedThenSavedAndTestMailGoesThroughGmail) {
+  const std::string host = "localhost:" + CloudText("google.port");
+  WriteSetting("GoogleApiHost", host);
+  ConfigProgram program;
+  program.SelectPage(kTransportPage);
+  program.SetCheck(IDC_TRANSPORT_GOOGLE, true);
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(program.CurrentPage(), IDC_GOOGLE_IMPORT)));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(program.CurrentPage(), IDC_M365_TENANT)));
+  EXPECT_EQ(program.Text(IDC_GOOGLE_ACCOUNT), "(none)");
+  program.PressApply();
+  ExpectMessage(program, "Google Workspace needs the service account's key: import the key file", MB_ICONERROR);
+
+  const std::wstring keyFile = WriteGoogleKeyFile("https://" + host + "/token");
+  program.Click(IDC_GOOGLE_IMPORT);
+  ChooseFileInOpenDialog("Import Google key file", keyFile);
+  ExpectMessage(program,
+                "The service account fax-sender@corvisk-fax.iam.gserviceaccount.com is imported.\r\nThe key is "
+                "stored, protected for this machine. Delete the downloaded key file now: anyone who has it can send "
+                "mail as the mailbox.",
+                MB_ICONINFORMATION);
+  DeleteFileW(keyFile.c_str());
+  EXPECT_EQ(program.Text(IDC_GOOGLE_ACCOUNT), "fax-sender@corvisk-fax.iam.gserviceaccount.com");
+  program.SetText(IDC_GOOGLE_MAILBOX, "fax@example.com");
+  program.PressApply();
+  FinishApply(program);
+  EXPECT_EQ(Setting("MailTransport"), "Google");
+  EXPECT_EQ(Setting("GoogleClientEmail"), "fax-sender@corvisk-fax.iam.gserviceaccount.com");
+  EXPECT_EQ(Setting("GoogleTokenUri"), "https://" + host + "/token");
+  EXPECT_EQ(Setting("GoogleMailbox"), "fax@example.com");
+  std::string key;
+  EXPECT_EQ(UnprotectSecret(BinarySetting("GooglePrivateKey"), key), 0u);
+  EXPECT_GT(key.size(), 1000u) << "the PKCS #1 key of the file";
+
+  program.Click(IDC_TEST_MAIL);
+  ExpectMessage(program,
+                "Test email will be sent to your notification email address using the specified mail server.\r\n"
+                "Please press OK to proceed, Cancel to quit.",
+                MB_ICONQUESTION);
+  ExpectMessage(program, "Test email has been sent successfully to fax.admin@example.com through Google Workspace.",
+                MB_OK);
+  const auto message = FindBySubject(GatewayServer("open"), "CorviskFSP test mail through Google Workspace");
+  ASSERT_TRUE(message);
   EXPECT_EQ(message->recipients, std::vector<std::string>{"fax.admin@example.com"});
   program.PressCancel();
 }
