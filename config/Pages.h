@@ -4,6 +4,7 @@
 // shown, pulled back when it is left or validated.
 #include <string>
 
+#include "cloudmail/CertificateImport.h"
 #include "cloudmail/TransportChoice.h"
 #include "config/PropertyPage.h"
 #include "config/Resource.h"
@@ -100,6 +101,8 @@ class CTransportPage : public CPropertyPage {
   void ExchangeCloud(DataExchange& exchange);
   void ShowCloudHosts(int cloud) const;
   void ImportCertificate();
+  void CreateCertificate();
+  void KeepCertificate(const ImportedCredential& credential);
   void ShowCertificate() const;
   void ImportGoogleKey();
   void ShowGoogleAccount() const;

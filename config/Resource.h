@@ -53,6 +53,7 @@
 #define IDC_GOOGLE_MAILBOX 1053
 #define IDC_M365_AUTHORITY_HOST 1054
 #define IDC_M365_GRAPH_HOST 1055
+#define IDC_M365_CREATE 1056
 // The two groups' frames and labels, shown one group at a time.
 #define IDC_M365_GROUP 1060
 #define IDC_M365_TENANT_LABEL 1061
@@ -122,6 +123,7 @@
 #define IDS_TIP_M365_HOSTS 79
 #define IDS_GOOGLE_NO_KEY 80
 #define IDS_M365_HOST_INVALID 81
+#define IDS_TIP_M365_CREATE 82
 // String table: the data-exchange messages.
 #define IDS_PARSE_INTEGER 60
 #define IDS_PARSE_INTEGER_RANGE 61

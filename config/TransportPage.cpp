@@ -13,6 +13,7 @@
 
 #include "cloudmail/CertificateImport.h"
 #include "cloudmail/GoogleKeyImport.h"
+#include "cloudmail/SelfSignedCertificate.h"
 #include "common/TextFormat.h"
 #include "config/ConfigApp.h"
 #include "config/MessageBoxes.h"
@@ -20,12 +21,17 @@
 #include "settings/Settings.h"
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
+#include "win32/Handles.h"
+#include "win32/SystemMessage.h"
+#include "win32/WaitCursor.h"
 
 namespace corvisk {
 namespace {
 
 constexpr int kTextChars = 255;
 constexpr ULONGLONG kFileTimePerDay = 10000000ULL * 60 * 60 * 24;
+// Two years: long enough to forget, short enough to be renewed.
+constexpr unsigned kCreatedCertificateDays = 730;
 
 // The clouds and their hosts; a fourth entry takes hosts typed in.
 struct Cloud {
@@ -101,6 +107,23 @@ int CloudOf(const M365Settings& settings) {
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// A file that could not be written whole is removed again.
+DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
+  DWORD error = ERROR_SUCCESS;
+  {
+    const unique_hfile file(
+        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+      error = GetLastError();
+    else if (written != bytes.size())
+      error = ERROR_WRITE_FAULT;
+  }
+  if (error) DeleteFileW(path);
+  return error;
 }
 
 bool EndsWith(const std::string& text, const char* suffix) {
@@ -193,6 +216,7 @@ void CTransportPage::OnInitDialog() {
   AddTooltip(IDC_M365_SECRET, IDS_TIP_M365_SECRET);
   AddTooltip(IDC_M365_IMPORT, IDS_TIP_M365_IMPORT);
   AddTooltip(IDC_M365_MAILBOX, IDS_TIP_M365_MAILBOX);
+  AddTooltip(IDC_M365_CREATE, IDS_TIP_M365_CREATE);
   AddTooltip(IDC_M365_AUTHORITY_HOST, IDS_TIP_M365_HOSTS);
   AddTooltip(IDC_M365_GRAPH_HOST, IDS_TIP_M365_HOSTS);
   AddTooltip(IDC_GOOGLE_IMPORT, IDS_TIP_GOOGLE_IMPORT);
@@ -272,14 +296,60 @@ void CTransportPage::ImportCertificate() {
     ShowMessage(Window(), outcome.text, MB_ICONERROR);
     return;
   }
+  KeepCertificate(credential);
+  long long daysLeft = 0;
+  DescribeCertificate(credential.certificate, daysLeft);
+  if (daysLeft < 30) ShowMessage(Window(), IDS_M365_EXPIRES_SOON, MB_ICONWARNING);
+}
+
+// Kept in memory, the key protected, until Apply stores it.
+void CTransportPage::KeepCertificate(const ImportedCredential& credential) {
   m_choice.settings.certificate = credential.certificate;
   m_choice.settings.certificateKeyBlob = credential.protectedKey;
   m_choice.newCertificate = true;
   SetModified();
   ShowCertificate();
-  long long daysLeft = 0;
-  DescribeCertificate(credential.certificate, daysLeft);
-  if (daysLeft < 30) ShowMessage(Window(), IDS_M365_EXPIRES_SOON, MB_ICONWARNING);
+}
+
+// The public part is saved first: a certificate that cannot be uploaded is
+// of no use, so nothing is kept when the file cannot be written.
+void CTransportPage::CreateCertificate() {
+  if (!UpdateData(true)) return;
+  wchar_t path[MAX_PATH] = L"CorviskFSP.cer";
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = Window();
+  dialog.lpstrFilter = L"Certificate (*.cer)\0*.cer\0";
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrDefExt = L"cer";
+  dialog.lpstrTitle = L"Save the certificate to upload";
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (!GetSaveFileNameW(&dialog)) return;
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  GetComputerNameW(computer, &size);
+  ImportedCredential credential;
+  CloudOutcome outcome;
+  {
+    const WaitCursor wait;
+    outcome =
+        CreateSelfSignedCredential(std::wstring(L"CorviskFSP on ") + computer, kCreatedCertificateDays, credential);
+  }
+  if (FAILED(outcome.result)) {
+    ShowMessage(Window(), outcome.text, MB_ICONERROR);
+    return;
+  }
+  if (const DWORD error = WriteWholeFile(path, credential.certificate)) {
+    ShowMessage(Window(), "The certificate could not be saved as " + ToAnsi(path) + ": " + SystemMessageText(error),
+                MB_ICONERROR);
+    return;
+  }
+  KeepCertificate(credential);
+  ShowMessage(Window(),
+              "A new key and certificate are made. Upload " + ToAnsi(path) +
+                  " to the application registration (Certificates & secrets), then press Apply to keep them.",
+              MB_ICONINFORMATION);
 }
 
 // The key is read now and kept in memory, protected, until Apply stores it.
@@ -322,6 +392,9 @@ void CTransportPage::OnCommand(WORD control, WORD code) {
       break;
     case IDC_M365_IMPORT:
       ImportCertificate();
+      break;
+    case IDC_M365_CREATE:
+      CreateCertificate();
       break;
     case IDC_GOOGLE_IMPORT:
       ImportGoogleKey();

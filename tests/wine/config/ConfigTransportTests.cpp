@@ -12,7 +12,9 @@
 #include "GatewayMailbox.h"
 #include "SettingsKey.h"
 #include "cloudmail/ProtectedData.h"
+#include "cloudmail/RsaSignature.h"
 #include "settings/Settings.h"
+#include "win32/AnsiText.h"
 
 namespace corvisk::test {
 namespace {
@@ -45,14 +47,18 @@ std::string CloudText(const char* name) {
 }
 
 // A key file as Google's console hands it out, for the stand-in's account.
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = L"";
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + name;
+}
+
 std::wstring WriteGoogleKeyFile(const std::string& tokenUri) {
   const nlohmann::json file = {{"type", "service_account"},
                                {"private_key", CloudText("google-key.pem") + "\n"},
                                {"client_email", "fax-sender@corvisk-fax.iam.gserviceaccount.com"},
                                {"token_uri", tokenUri}};
-  wchar_t folder[MAX_PATH] = L"";
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"corvisk-page-key.json";
+  const std::wstring path = TempFile(L"corvisk-page-key.json");
   const std::string text = file.dump(2);
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
@@ -61,7 +67,7 @@ std::wstring WriteGoogleKeyFile(const std::string& tokenUri) {
   return path;
 }
 
-// Types path into the program's Open dialog and presses its Open button.
+// Types path into the program's Open or Save dialog and presses its button.
 void ChooseFileInOpenDialog(const char* title, const std::wstring& path) {
   const HWND dialog = WaitForWindow(title, 10000);
   ASSERT_NE(dialog, nullptr) << "no dialog " << title;
@@ -188,6 +194,45 @@ TEST_F(ConfigTransportTest, HostsTypedInAreCheckedThenSaved) {
   FinishApply(program);
   EXPECT_EQ(Setting("M365AuthorityHost"), "login.sovereign-cloud.example:8443");
   EXPECT_EQ(Setting("M365GraphHost"), "graph.sovereign-cloud.example");
+  program.PressCancel();
+}
+
+// The certificate made on the page: its public part saved for upload, its
+// key kept protected; its signature, made with that key, verifies with the
+// certificate's own public key.
+TEST_F(ConfigTransportTest, CreatedCertificateIsSavedForUploadAndKept) {
+  ConfigProgram program;
+  program.SelectPage(kTransportPage);
+  program.SetCheck(IDC_TRANSPORT_M365, true);
+  program.SetText(IDC_M365_TENANT, "contoso.onmicrosoft.com");
+  program.SetText(IDC_M365_CLIENT, "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee");
+  const std::wstring cer = TempFile(L"corvisk-app.cer");
+  DeleteFileW(cer.c_str());
+  program.Click(IDC_M365_CREATE);
+  ChooseFileInOpenDialog("Save the certificate to upload", cer);
+  const auto box = program.WaitForMessageBox(30000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, "A new key and certificate are made. Upload " + ToAnsi(cer) +
+                           " to the application registration (Certificates & secrets), then press Apply to keep them.");
+  program.Answer(*box, IDOK);
+  EXPECT_EQ(program.Text(IDC_M365_CERT_INFO).rfind("CorviskFSP on ", 0), 0u) << program.Text(IDC_M365_CERT_INFO);
+  EXPECT_EQ(Setting("M365Certificate"), std::nullopt) << "kept only when applied";
+  program.PressApply();
+  FinishApply(program);
+  const std::string der = BinarySetting("M365Certificate");
+  EXPECT_EQ(der, ReadWholeFile(cer));
+  DeleteFileW(cer.c_str());
+  PCCERT_CONTEXT certificate = CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
+  ASSERT_NE(certificate, nullptr);
+  EXPECT_TRUE(CryptVerifyCertificateSignatureEx(
+      0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT, const_cast<CERT_CONTEXT*>(certificate),
+      CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT, const_cast<CERT_CONTEXT*>(certificate), 0, nullptr));
+  EXPECT_EQ(CertVerifyTimeValidity(nullptr, certificate->pCertInfo), 0);
+  CertFreeCertificateContext(certificate);
+  std::string key;
+  EXPECT_EQ(UnprotectSecret(BinarySetting("M365CertificateKey"), key), 0u);
+  EXPECT_EQ(RsaKeyBits(key), 2048u);
   program.PressCancel();
 }
 
