@@ -240,10 +240,13 @@ void CTransportPage::ShowChosenTransport() const {
   EnableWindow(GetDlgItem(Window(), IDC_M365_GRAPH_HOST), typedHosts);
 }
 
+// A stored certificate near its end says so each time the page shows it.
 void CTransportPage::ShowCertificate() const {
   long long daysLeft = 0;
-  const std::string text =
+  std::string text =
       m_choice.settings.certificate.empty() ? "(none)" : DescribeCertificate(m_choice.settings.certificate, daysLeft);
+  if (!m_choice.settings.certificate.empty() && daysLeft < 30)
+    text += daysLeft < 0 ? " (expired)" : " (within 30 days)";
   SetDlgItemTextA(Window(), IDC_M365_CERT_INFO, text.c_str());
 }
 

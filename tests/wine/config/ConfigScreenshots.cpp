@@ -1,5 +1,5 @@
-// Pictures of the five pages at 96 and 144 DPI, of a tooltip, of the Main
-// page of a server edition and of the sheet held by a test mail, for a
+// Pictures of the five pages at 96 and 144 DPI (Mail Transport with each
+// transport), of a tooltip, of the Main page of a server edition and of the sheet held by a test mail, for a
 // person to look at: text cut off or controls that overlap show there and
 // nowhere else.
 #include <windows.h>
@@ -12,6 +12,8 @@
 #include "GatewayMailbox.h"
 #include "Screenshot.h"
 #include "SettingsKey.h"
+#include "cloudmail/SelfSignedCertificate.h"
+#include "settings/Settings.h"
 #include "win32/Handles.h"
 
 namespace corvisk::test {
@@ -119,10 +121,23 @@ HWND ShowTooltip(const ConfigProgram& program, int control) {
 using ConfigScreenshots = ConfigScreenshotTest;
 class ConfigPageScreenshots : public ConfigScreenshotTest, public ::testing::WithParamInterface<DWORD> {};
 
+// A certificate for the transport page to describe, as "Create..." makes it.
+void WriteCertificateSetting() {
+  ImportedCredential credential;
+  ASSERT_EQ(CreateSelfSignedCredential(L"CorviskFSP on FAXSERVER", 730, credential).result, S_OK);
+  const std::string& der = credential.certificate;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key), 0);
+  RegSetValueExA(key, "M365Certificate", 0, REG_BINARY, reinterpret_cast<const BYTE*>(der.data()),
+                 static_cast<DWORD>(der.size()));
+  RegCloseKey(key);
+}
+
 // The transport page also with each cloud chosen.
 TEST_P(ConfigPageScreenshots, EveryPage) {
   SetLogPixels(GetParam());
   WriteSetting("GoogleClientEmail", "fax-sender@corvisk-fax.iam.gserviceaccount.com");
+  WriteCertificateSetting();
   ConfigProgram program({}, kDesktopName);
   const std::wstring dpi = L"-" + std::to_wstring(GetParam()) + L"dpi.png";
   const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous", L"mail-transport"};

@@ -236,6 +236,24 @@ TEST_F(ConfigTransportTest, CreatedCertificateIsSavedForUploadAndKept) {
   program.PressCancel();
 }
 
+TEST_F(ConfigTransportTest, StoredCertificateThatExpiredSaysSo) {
+  const std::string pem = CloudText("expired.pem");
+  DWORD size = 0;
+  ASSERT_TRUE(CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr));
+  std::string der(size, '\0');
+  CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, reinterpret_cast<BYTE*>(der.data()), &size, nullptr,
+                       nullptr);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key), 0);
+  RegSetValueExA(key, "M365Certificate", 0, REG_BINARY, reinterpret_cast<const BYTE*>(der.data()), size);
+  RegCloseKey(key);
+  ConfigProgram program;
+  program.SelectPage(kTransportPage);
+  const std::string info = program.Text(IDC_M365_CERT_INFO);
+  EXPECT_EQ(info.substr(info.size() - 10), " (expired)") << info;
+  program.PressCancel();
+}
+
 // The key file of the run's service account is imported through the Open
 // dialog, kept until Apply, and the Test Mail goes through the Gmail stand-in.
 TEST_F(ConfigTransportTest, GoogleKeyIsImportedThenSavedAndTestMailGoesThroughGmail) {
