@@ -64,12 +64,11 @@ bool IsDomainName(const std::string& text) {
   return true;
 }
 
-constexpr int kMicrosoft365Controls[] = {IDC_M365_GROUP,         IDC_M365_TENANT_LABEL,   IDC_M365_TENANT,
-                                         IDC_M365_CLIENT_LABEL,  IDC_M365_CLIENT,         IDC_M365_CERT_LABEL,
-                                         IDC_M365_CERT_INFO,     IDC_M365_IMPORT,         IDC_M365_PFX_LABEL,
-                                         IDC_M365_PFX_PASSWORD,  IDC_M365_SECRET_LABEL,   IDC_M365_SECRET,
-                                         IDC_M365_MAILBOX_LABEL, IDC_M365_MAILBOX,        IDC_M365_CLOUD,
-                                         IDC_M365_HOSTS_LABEL,   IDC_M365_AUTHORITY_HOST, IDC_M365_GRAPH_HOST};
+constexpr int kMicrosoft365Controls[] = {
+    IDC_M365_GROUP,        IDC_M365_TENANT_LABEL, IDC_M365_TENANT,         IDC_M365_CLIENT_LABEL,  IDC_M365_CLIENT,
+    IDC_M365_CERT_LABEL,   IDC_M365_CERT_INFO,    IDC_M365_IMPORT,         IDC_M365_CREATE,        IDC_M365_PFX_LABEL,
+    IDC_M365_PFX_PASSWORD, IDC_M365_SECRET_LABEL, IDC_M365_SECRET,         IDC_M365_MAILBOX_LABEL, IDC_M365_MAILBOX,
+    IDC_M365_CLOUD,        IDC_M365_HOSTS_LABEL,  IDC_M365_AUTHORITY_HOST, IDC_M365_GRAPH_HOST};
 constexpr int kGoogleControls[] = {IDC_GOOGLE_GROUP,  IDC_GOOGLE_ACCOUNT_LABEL, IDC_GOOGLE_ACCOUNT,
                                    IDC_GOOGLE_IMPORT, IDC_GOOGLE_MAILBOX_LABEL, IDC_GOOGLE_MAILBOX,
                                    IDC_GOOGLE_NOTE};

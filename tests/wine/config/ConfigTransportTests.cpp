@@ -81,8 +81,9 @@ void ChooseFileInOpenDialog(const char* title, const std::wstring& path) {
 TEST_F(ConfigTransportTest, Microsoft365IsCheckedThenSavedWithItsSecretProtected) {
   ConfigProgram program;
   program.SelectPage(kTransportPage);
-  EXPECT_FALSE(PageControlEnabled(program, IDC_M365_TENANT))
-      << "the mail server is the transport until Microsoft 365 is chosen";
+  for (const int control : {IDC_M365_TENANT, IDC_M365_CREATE, IDC_M365_AUTHORITY_HOST})
+    EXPECT_FALSE(PageControlEnabled(program, control))
+        << control << ": the mail server is the transport until Microsoft 365 is chosen";
   program.SetCheck(IDC_TRANSPORT_M365, true);
   EXPECT_TRUE(PageControlEnabled(program, IDC_M365_TENANT));
   program.SetText(IDC_M365_TENANT, "not a tenant!");
