@@ -25,6 +25,8 @@ client has its token before its clock starts. So each round's faxhost process
 first sends one fax alone, untimed (the provider loads its transport, fetches
 its token and opens its HTTPS connection), and only then starts the timed
 sends; the process's first send is shown apart for the cloud transports.
+Each row is the median of three rounds, the provider and the floor taking
+turns, since other work on the machine comes and goes.
 """
 import base64
 import concurrent.futures
@@ -49,6 +51,7 @@ import faxhost_batch as fb  # noqa: E402
 from fax_documents import make_fax, make_long_fax  # noqa: E402
 
 LOOKUP_PAUSE_MS = 1000
+REPETITIONS = 3
 TIMEOUT_SECONDS = 120
 LONG_MESSAGE_LIMIT = 512 * 1024 * 1024
 
@@ -185,14 +188,22 @@ def concurrent_sends(bin_folder, counts, pages, folder, cloud):
         if cloud:
             standins, floor, _ = CLOUDS[cloud]
             cloud_client = floor(stack.enter_context(standins(bin_folder, port, folder)))
-        for round_number, jobs in enumerate(counts):
-            transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document, round_number)
-            floor_wall, floor_ms = run_floor(port, jobs, document, folder, cloud_client)
-            wall = transcript["wall_ms"]
+        for count_index, jobs in enumerate(counts):
+            # Other work on the machine comes and goes: the provider and the floor take turns, and each column is
+            # the median of the repetitions.
+            rounds = []
+            for repetition in range(REPETITIONS):
+                transcript, send_ms, own_ms = run_provider(bin_folder, port, mailbox, jobs, document,
+                                                           count_index * REPETITIONS + repetition)
+                floor_wall, floor_ms = run_floor(port, jobs, document, folder, cloud_client)
+                rounds.append((transcript["wall_ms"], send_ms, own_ms, transcript["peak_kib"] / 1024, floor_wall,
+                               floor_ms, send_ms / floor_ms))
+            wall, send_ms, own_ms, peak_mib, floor_wall, floor_ms, ratio = (statistics.median(column)
+                                                                             for column in zip(*rounds))
             walls[jobs] = wall
             print("%5d | %8.2f %10.1f %10.1f %7.2f %9.1f | %8.2f %10.1f %7.2f | %6.2f" % (
-                jobs, wall / 1000, send_ms, own_ms, jobs * 1000 / wall, transcript["peak_kib"] / 1024,
-                floor_wall / 1000, floor_ms, jobs * 1000 / floor_wall, send_ms / floor_ms))
+                jobs, wall / 1000, send_ms, own_ms, jobs * 1000 / wall, peak_mib,
+                floor_wall / 1000, floor_ms, jobs * 1000 / floor_wall, ratio))
         if cloud:
             token_sends(bin_folder, port, mailbox, document, folder, cloud_client)
     if 1 in walls and 16 in walls:
