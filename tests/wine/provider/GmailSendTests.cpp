@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "CloudStandIns.h"
 #include "GatewayMailbox.h"
@@ -42,13 +41,10 @@ std::string KeyOf(const char* file) {
 class GmailSendTest : public GatewaySendTest {
  protected:
   GmailSendTest() { defaultFax_ = L"normal1.tif"; }
-  void WriteTransportSettings() override {
-    WriteSetting("SMTPTimeout", "10");
-    SetUpSettingsAgain();
-  }
 
   // The Google settings of a send that works, as the key import leaves them.
-  void SetUpSettingsAgain() {
+  void WriteTransportSettings() override {
+    WriteSetting("SMTPTimeout", "10");
     DeleteSetting("GoogleMailbox");
     WriteSetting("MailTransport", "Google");
     WriteSetting("GoogleClientEmail", kAccount);
@@ -169,34 +165,22 @@ TEST_F(GmailSendTest, GmailFaultsGiveTheirTextsAndNoSecondMessage) {
 }
 
 TEST_F(GmailSendTest, GrantAndKeyFaultsSayWhatToDo) {
-  const struct {
-    std::function<void()> arrange;
-    const char* textStart;
-  } cases[] = {
-      {[] { WriteSetting("GoogleMailbox", "undelegated@example.com"); },
-       "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
-      {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
-       "Google does not know the mailbox nobody@example.com (invalid_grant)."},
-      {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("stranger-key.pem"))); },
-       "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
-      {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
-       "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},
-      {[] { WriteBinarySetting("GooglePrivateKey", std::string(64, 'x')); },
-       "The protected Google service account key cannot be decrypted on this machine"},
-      {[] { DeleteSetting("GooglePrivateKey"); },
-       "Google Workspace is the mail transport but no service account key is imported."},
-  };
-  int index = 0;
-  for (const auto& fault : cases) {
-    SCOPED_TRACE(fault.textStart);
-    SetUpSettingsAgain();
-    fault.arrange();
-    ClearCapture();
-    const size_t before = LogLines("requests.log", "POST /upload/");
-    const std::wstring number = L"02999967" + std::to_wstring(10 + index++);
-    ExpectFailure(Send(number.c_str()), fault.textStart);
-    EXPECT_EQ(LogLines("requests.log", "POST /upload/"), before) << "no message without a token";
-  }
+  ExpectArrangedFaults(
+      {
+          {[] { WriteSetting("GoogleMailbox", "undelegated@example.com"); },
+           "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
+          {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
+           "Google does not know the mailbox nobody@example.com (invalid_grant)."},
+          {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("stranger-key.pem"))); },
+           "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
+          {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
+           "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},
+          {[] { WriteBinarySetting("GooglePrivateKey", std::string(64, 'x')); },
+           "The protected Google service account key cannot be decrypted on this machine"},
+          {[] { DeleteSetting("GooglePrivateKey"); },
+           "Google Workspace is the mail transport but no service account key is imported."},
+      },
+      L"02999967", TestFax(L"normal1.tif"), [] { return LogLines("requests.log", "POST /upload/"); });
 }
 
 TEST_F(GmailSendTest, TooLargeFaxIsRefusedBeforeAnyRequest) {

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "ChildProcess.h"
 #include "CloudStandIns.h"
@@ -69,13 +68,9 @@ std::vector<std::string> HeaderNames(const ReceivedMessage& message) {
 
 class GraphSendTest : public GatewaySendTest {
  protected:
+  // The Microsoft 365 settings of a send with the secret that works.
   void WriteTransportSettings() override {
     WriteSetting("SMTPTimeout", "4");
-    SetUpSettingsAgain();
-  }
-
-  // The Microsoft 365 settings of a send with the secret that works.
-  void SetUpSettingsAgain() {
     for (const char* name : {"M365Certificate", "M365CertificateKey"}) DeleteSetting(name);
     WriteSetting("MailTransport", "Microsoft365");
     WriteSetting("M365TenantId", kTenant);
@@ -217,36 +212,26 @@ TEST_F(GraphSendTest, TokenAndCredentialFaultsSayWhatToDo) {
     WriteBinarySetting("M365Certificate", certificate);
     WriteBinarySetting("M365CertificateKey", Protected(blob));
   };
-  const struct {
-    std::function<void()> arrange;
-    const char* textStart;
-  } cases[] = {
-      {[] { WriteBinarySetting("M365ClientSecret", Protected("wrong")); },
-       "Microsoft 365 refused the client secret as wrong (AADSTS7000215)."},
-      {[] { WriteBinarySetting("M365ClientSecret", Protected("expired-secret")); },
-       "Microsoft 365 refused the client secret: it has expired (AADSTS7000222)."},
-      {[] { WriteSetting("M365ClientId", "99999999-bbbb-cccc-dddd-eeeeeeeeeeee"); },
-       "Microsoft 365 does not know the application in this tenant (AADSTS700016)."},
-      {[] { WriteSetting("M365TenantId", "contoso.onmicrosoft.com"); },
-       "Microsoft 365 does not know the tenant (AADSTS90002)."},
-      {[] { WriteBinarySetting("M365ClientSecret", std::string(64, 'x')); },
-       "The protected Microsoft 365 client secret cannot be decrypted on this machine"},
-      {[&] { writeCertificate("stranger"); }, "Microsoft 365 refused the certificate credential (AADSTS700027)."},
-      {[&] { writeCertificate("expired"); }, "The Microsoft 365 certificate expired on "},
-      {[] { DeleteSetting("M365ClientSecret"); }, "Microsoft 365 is the mail transport but no credential is stored."},
-      {[] { WriteSetting("MailTransport", "Gmail"); },
-       "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP, Microsoft365 or Google."},
-  };
-  int index = 0;
-  for (const auto& fault : cases) {
-    SCOPED_TRACE(fault.textStart);
-    SetUpSettingsAgain();
-    fault.arrange();
-    ClearCapture();
-    const std::wstring number = L"02999957" + std::to_wstring(10 + index++);
-    ExpectFailure(Send(number.c_str(), TestFax(L"normal1.tif")), fault.textStart);
-    EXPECT_FALSE(FindBySubject(GatewayServer("open"), std::string(number.begin(), number.end())));
-  }
+  ExpectArrangedFaults(
+      {
+          {[] { WriteBinarySetting("M365ClientSecret", Protected("wrong")); },
+           "Microsoft 365 refused the client secret as wrong (AADSTS7000215)."},
+          {[] { WriteBinarySetting("M365ClientSecret", Protected("expired-secret")); },
+           "Microsoft 365 refused the client secret: it has expired (AADSTS7000222)."},
+          {[] { WriteSetting("M365ClientId", "99999999-bbbb-cccc-dddd-eeeeeeeeeeee"); },
+           "Microsoft 365 does not know the application in this tenant (AADSTS700016)."},
+          {[] { WriteSetting("M365TenantId", "contoso.onmicrosoft.com"); },
+           "Microsoft 365 does not know the tenant (AADSTS90002)."},
+          {[] { WriteBinarySetting("M365ClientSecret", std::string(64, 'x')); },
+           "The protected Microsoft 365 client secret cannot be decrypted on this machine"},
+          {[&] { writeCertificate("stranger"); }, "Microsoft 365 refused the certificate credential (AADSTS700027)."},
+          {[&] { writeCertificate("expired"); }, "The Microsoft 365 certificate expired on "},
+          {[] { DeleteSetting("M365ClientSecret"); },
+           "Microsoft 365 is the mail transport but no credential is stored."},
+          {[] { WriteSetting("MailTransport", "Gmail"); },
+           "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP, Microsoft365 or Google."},
+      },
+      L"02999957", TestFax(L"normal1.tif"), [] { return LogLines("requests.log", "POST /v1.0/"); });
 }
 
 TEST_F(GraphSendTest, StalledSendIsNotSentAgain) {

@@ -124,4 +124,21 @@ void GatewaySendTest::ExpectSendFaults(const std::vector<SendFault>& faults, con
   }
 }
 
+void GatewaySendTest::ExpectArrangedFaults(const std::vector<ArrangedFault>& faults, const std::wstring& numberStem,
+                                           const std::wstring& document,
+                                           const std::function<size_t()>& messageRequests) {
+  int index = 0;
+  for (const ArrangedFault& fault : faults) {
+    SCOPED_TRACE(fault.textStart);
+    WriteTransportSettings();
+    fault.arrange();
+    testbed::ClearCapture();
+    const size_t before = messageRequests();
+    const std::wstring number = numberStem + std::to_wstring(10 + index++);
+    ExpectFailure(Send(number.c_str(), document), fault.textStart);
+    EXPECT_EQ(messageRequests(), before) << "no message without a token";
+    EXPECT_FALSE(FindBySubject(GatewayServer("open"), std::string(number.begin(), number.end())));
+  }
+}
+
 }  // namespace corvisk::test

@@ -37,7 +37,8 @@ class GatewaySendTest : public GatewayTest {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // The transport's own settings, written before the service starts.
+  // The transport's own settings, written before the service starts and
+  // again before each arranged fault.
   virtual void WriteTransportSettings() {}
 
   // Sends the document (the fixture's default fax) and expects the two packets.
@@ -61,6 +62,18 @@ class GatewaySendTest : public GatewayTest {
   // message that went out, and the requests it took as sendRequests counts.
   void ExpectSendFaults(const std::vector<SendFault>& faults, const std::wstring& document,
                         const std::function<size_t()>& sendRequests);
+
+  // A fault arranged on the transport's settings.
+  struct ArrangedFault {
+    std::function<void()> arrange;
+    const char* textStart;
+  };
+  // Each fault arranged on the transport's settings written afresh: the send
+  // of document to a number of its own (numberStem and 10, 11, ...) fails
+  // with the fault's text; no message goes out and none is asked of the
+  // stand-in, as messageRequests counts.
+  void ExpectArrangedFaults(const std::vector<ArrangedFault>& faults, const std::wstring& numberStem,
+                            const std::wstring& document, const std::function<size_t()>& messageRequests);
 
   const wchar_t* defaultFax_ = L"fine3.tif";
   HANDLE job_ = nullptr;
