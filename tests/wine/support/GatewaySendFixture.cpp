@@ -2,7 +2,6 @@
 
 #include <thread>
 
-#include "GatewayMailbox.h"
 #include "SettingsKey.h"
 
 namespace corvisk::test {
@@ -24,6 +23,23 @@ void GatewayTest::TearDown() {
   DeleteSettingsKey();
   ProviderTest::TearDown();
 }
+
+std::string AttachmentName(const ReceivedMessage& message) {
+  return message.attachments.empty() ? std::string()
+                                     : message.attachments[0].substr(0, message.attachments[0].find(' '));
+}
+
+namespace {
+
+std::vector<std::string> HeaderNames(const ReceivedMessage& message) {
+  std::vector<std::string> names;
+  for (const auto& header : message.headers) names.push_back(header.first);
+  return names;
+}
+
+std::string Narrow(const wchar_t* text) { return std::string(text, text + wcslen(text)); }
+
+}  // namespace
 
 StatusPacket FinalPacket(const std::vector<StatusPacket>& packets) {
   return packets.empty() ? StatusPacket{} : packets.back();
@@ -77,6 +93,39 @@ StatusPacket GatewaySendTest::Send(const wchar_t* number, const std::wstring& do
   const std::vector<StatusPacket> packets = SendOnJob(job_, number, document);
   EXPECT_EQ(packets.size(), 2u);
   return FinalPacket(packets);
+}
+
+std::optional<ReceivedMessage> GatewaySendTest::ExpectSameMessageAsCdo(const char* transport, const wchar_t* cdoNumber,
+                                                                       const wchar_t* number,
+                                                                       const std::wstring& document) {
+  WriteSetting("MailTransport", "SMTP");
+  EXPECT_EQ(Send(cdoNumber, document).statusId, FS_COMPLETED);
+  WriteSetting("MailTransport", transport);
+  const StatusPacket final = Send(number, document);
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(final.statusId, FS_COMPLETED);
+  EXPECT_EQ(final.pageCount, 3u);
+
+  const auto cdo = FindBySubject(GatewayServer("open"), Narrow(cdoNumber));
+  const auto sent = FindBySubject(GatewayServer("open"), Narrow(number));
+  if (!cdo || !sent) {
+    ADD_FAILURE() << "a message did not arrive";
+    return sent;
+  }
+  EXPECT_EQ(sent->recipients, std::vector<std::string>{Narrow(number) + "@t37gw.corvisk.example"});
+  EXPECT_EQ(HeaderNames(*sent), HeaderNames(*cdo));
+  for (const char* name : {"From", "Sender", "X-Corvisk-fax-password", "MIME-Version"})
+    EXPECT_EQ(sent->Header(name), cdo->Header(name)) << name;
+  EXPECT_EQ(sent->body, cdo->body);
+  if (sent->attachments.size() != 1u || cdo->attachments.size() != 1u) {
+    ADD_FAILURE() << "not one attachment each";
+    return sent;
+  }
+  EXPECT_EQ(sent->attachments[0].substr(sent->attachments[0].find(' ')),
+            cdo->attachments[0].substr(cdo->attachments[0].find(' ')))
+      << "type and size";
+  EXPECT_EQ(sent->AttachmentBytes(AttachmentName(*sent)), cdo->AttachmentBytes(AttachmentName(*cdo)));
+  return sent;
 }
 
 void GatewaySendTest::ExpectFailure(const StatusPacket& final, const std::string& textStart) {

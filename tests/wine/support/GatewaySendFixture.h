@@ -3,9 +3,11 @@
 // server: the settings of such a send, the sends themselves, and what a
 // failed one must show.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "GatewayMailbox.h"
 #include "ProviderFixture.h"
 
 namespace corvisk::test {
@@ -14,6 +16,9 @@ namespace corvisk::test {
 // platform stops being simulated and the settings go at the end.
 // The last of a job's packets: its final status.
 testbed::StatusPacket FinalPacket(const std::vector<testbed::StatusPacket>& packets);
+
+// The name of a received message's first attachment; empty without one.
+std::string AttachmentName(const ReceivedMessage& message);
 
 class GatewayTest : public ProviderTest {
  protected:
@@ -51,6 +56,13 @@ class GatewaySendTest : public GatewayTest {
   // again; host is where the provider sent it, with a time-out of 4 seconds.
   // Last in a test: it skips the rest where Wine cannot show the time-out.
   void ExpectStalledSendTimedOut(const testbed::StatusPacket& final, const std::string& host);
+
+  // Sends document to cdoNumber through CDO, then to number through the
+  // transport (the setting MailTransport): both go out, and what the
+  // gateway receives of the second is what CDO sent, but for its number.
+  // The second message is returned for the transport's own checks.
+  std::optional<ReceivedMessage> ExpectSameMessageAsCdo(const char* transport, const wchar_t* cdoNumber,
+                                                        const wchar_t* number, const std::wstring& document);
 
   // A fault the stand-in plays for a fax number.
   struct SendFault {
