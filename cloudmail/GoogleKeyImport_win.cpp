@@ -6,9 +6,6 @@
 #include "cloudmail/KeyFiles.h"
 #include "common/TextFormat.h"
 #include "settings/RegistryText.h"
-#include "win32/AnsiText.h"
-#include "win32/Handles.h"
-#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
