@@ -188,8 +188,8 @@ CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& 
   std::string bytes;
   CloudOutcome outcome = ReadCredentialFile(path, kCertificateFile, bytes);
   if (SUCCEEDED(outcome.result))
-    outcome = NamesPemFile(path) ? ImportPemCredential(bytes, credential)
-                                 : ImportPfxCredential(bytes, password, credential);
+    outcome =
+        NamesPemFile(path) ? ImportPemCredential(bytes, credential) : ImportPfxCredential(bytes, password, credential);
   SecureZeroMemory(bytes.data(), bytes.size());
   return outcome;
 }

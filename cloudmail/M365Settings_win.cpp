@@ -25,8 +25,10 @@ LONG WriteChoice(HKEY key, const M365Choice& choice) {
   for (const auto& [name, value] : texts) {
     if ((error = WriteRegistryText(key, name, *value)) != ERROR_SUCCESS) return error;
   }
-  if (choice.newSecret && (error = WriteRegistryBinary(key, "M365ClientSecret", settings.clientSecretBlob))) return error;
-  if (choice.newCertificate && (error = WriteRegistryBinary(key, "M365Certificate", settings.certificate))) return error;
+  if (choice.newSecret && (error = WriteRegistryBinary(key, "M365ClientSecret", settings.clientSecretBlob)))
+    return error;
+  if (choice.newCertificate && (error = WriteRegistryBinary(key, "M365Certificate", settings.certificate)))
+    return error;
   if (choice.newCertificate) error = WriteRegistryBinary(key, "M365CertificateKey", settings.certificateKeyBlob);
   return error;
 }
