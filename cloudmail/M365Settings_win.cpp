@@ -11,11 +11,6 @@ namespace {
 // Texts of the transport: GUIDs, domain and host names, addresses.
 constexpr DWORD kTextValue = 256;
 
-LONG WriteBinary(HKEY key, const char* name, const std::string& bytes) {
-  return RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
-                        static_cast<DWORD>(bytes.size()));
-}
-
 LONG WriteChoice(HKEY key, const M365Choice& choice) {
   LONG error = ERROR_SUCCESS;
   if (choice.microsoft365 || choice.transportStored)
@@ -30,9 +25,11 @@ LONG WriteChoice(HKEY key, const M365Choice& choice) {
   for (const auto& [name, value] : texts) {
     if ((error = WriteRegistryText(key, name, *value)) != ERROR_SUCCESS) return error;
   }
-  if (choice.newSecret && (error = WriteBinary(key, "M365ClientSecret", settings.clientSecretBlob))) return error;
-  if (choice.newCertificate && (error = WriteBinary(key, "M365Certificate", settings.certificate))) return error;
-  if (choice.newCertificate) error = WriteBinary(key, "M365CertificateKey", settings.certificateKeyBlob);
+  if (choice.newSecret && (error = WriteRegistryBinary(key, "M365ClientSecret", settings.clientSecretBlob)))
+    return error;
+  if (choice.newCertificate && (error = WriteRegistryBinary(key, "M365Certificate", settings.certificate)))
+    return error;
+  if (choice.newCertificate) error = WriteRegistryBinary(key, "M365CertificateKey", settings.certificateKeyBlob);
   return error;
 }
 
