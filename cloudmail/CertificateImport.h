@@ -2,6 +2,8 @@
 // A certificate credential brought by the administrator, checked and made
 // ready to store: the certificate's DER for "M365Certificate" and its RSA key,
 // (a CryptoAPI PRIVATEKEYBLOB) protected with DPAPI in machine scope, for "M365CertificateKey".
+#include <windows.h>
+
 #include <string>
 
 #include "cloudmail/GraphClient.h"
@@ -23,5 +25,14 @@ CloudOutcome ImportPemCredential(const std::string& pem, ImportedCredential& cre
 // From a PFX (PKCS #12) file and its password. Its key is taken out of the
 // key container the import makes and that container is deleted again.
 CloudOutcome ImportPfxCredential(const std::string& pfx, const std::wstring& password, ImportedCredential& credential);
+
+// From the file at path: PEM when its name ends in .pem, else PFX with the
+// password.
+CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& password,
+                                  ImportedCredential& credential);
+
+// Writes "M365Certificate" and "M365CertificateKey" into the settings key,
+// opened for setting values.
+LONG StoreCredential(HKEY settingsKey, const ImportedCredential& credential);
 
 }  // namespace corvisk

@@ -1,15 +1,26 @@
 #include "cloudmail/CertificateImport.h"
 
 #include <algorithm>
+#include <cwchar>
 
+#include "cloudmail/CredentialFile.h"
 #include "cloudmail/KeyFiles.h"
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/RsaSignature.h"
 #include "common/TextFormat.h"
+#include "settings/RegistryText.h"
 #include "win32/CryptoHandles.h"
 
 namespace corvisk {
 namespace {
+
+// A PFX or PEM of a 4096-bit key and its certificate with a chain is a few KB.
+constexpr CredentialFileKind kCertificateFile = {"certificate file", 256 * 1024,
+                                                 "The file is too large to be a certificate with its key."};
+
+bool NamesPemFile(const std::wstring& path) {
+  return path.size() >= 4 && _wcsicmp(path.c_str() + path.size() - 4, L".pem") == 0;
+}
 
 // The key as a PRIVATEKEYBLOB, from its PKCS #1 DER.
 CloudOutcome DecodedKey(std::string& pkcs1, std::string& rsaKey) {
@@ -170,6 +181,23 @@ CloudOutcome ImportPemCredential(const std::string& pem, ImportedCredential& cre
   if (SUCCEEDED(outcome.result)) outcome = KeepCredential(certificate.get(), rsaKey, credential);
   SecureZeroMemory(rsaKey.data(), rsaKey.size());
   return outcome;
+}
+
+CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& password,
+                                  ImportedCredential& credential) {
+  std::string bytes;
+  CloudOutcome outcome = ReadCredentialFile(path, kCertificateFile, bytes);
+  if (SUCCEEDED(outcome.result))
+    outcome =
+        NamesPemFile(path) ? ImportPemCredential(bytes, credential) : ImportPfxCredential(bytes, password, credential);
+  SecureZeroMemory(bytes.data(), bytes.size());
+  return outcome;
+}
+
+LONG StoreCredential(HKEY settingsKey, const ImportedCredential& credential) {
+  LONG error = WriteRegistryBinary(settingsKey, "M365Certificate", credential.certificate);
+  if (error == ERROR_SUCCESS) error = WriteRegistryBinary(settingsKey, "M365CertificateKey", credential.protectedKey);
+  return error;
 }
 
 }  // namespace corvisk

@@ -1,5 +1,6 @@
 #include "cloudmail/TransportChoice.h"
 
+#include "cloudmail/CertificateImport.h"
 #include "cloudmail/GoogleKeyImport.h"
 #include "settings/RegistryText.h"
 #include "settings/Settings.h"
@@ -8,11 +9,6 @@
 
 namespace corvisk {
 namespace {
-
-LONG WriteBinary(HKEY key, const char* name, const std::string& bytes) {
-  return RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
-                        static_cast<DWORD>(bytes.size()));
-}
 
 const char* TransportName(const TransportChoice& choice) {
   if (choice.microsoft365) return kMicrosoft365Transport;
@@ -30,9 +26,9 @@ LONG WriteMicrosoft365(HKEY key, const TransportChoice& choice) {
   for (const auto& [name, value] : texts) {
     if ((error = WriteRegistryText(key, name, *value)) != ERROR_SUCCESS) return error;
   }
-  if (choice.newSecret && (error = WriteBinary(key, "M365ClientSecret", settings.clientSecretBlob))) return error;
-  if (choice.newCertificate && (error = WriteBinary(key, "M365Certificate", settings.certificate))) return error;
-  if (choice.newCertificate) error = WriteBinary(key, "M365CertificateKey", settings.certificateKeyBlob);
+  if (choice.newSecret && (error = WriteRegistryBinary(key, "M365ClientSecret", settings.clientSecretBlob)))
+    return error;
+  if (choice.newCertificate) error = StoreCredential(key, {settings.certificate, settings.certificateKeyBlob});
   return error;
 }
 

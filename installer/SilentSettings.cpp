@@ -1,10 +1,14 @@
 #include "installer/SilentSettings.h"
 
-#include <cwchar>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "cloudmail/CertificateImport.h"
 #include "cloudmail/GoogleKeyImport.h"
+#include "cloudmail/ProtectedData.h"
 #include "installer/SettingsKeyActions.h"
+#include "settings/RegistryText.h"
 #include "settings/Settings.h"
 #include "win32/Handles.h"
 #include "win32/AnsiText.h"
@@ -22,8 +26,17 @@ constexpr SilentSetting kSilentSettings[] = {
 #include "installer/SilentSettings.inc"
 };
 
-// The entry whose text names a key file to import rather than a value.
+// Entries that are imported or protected rather than written as text.
 constexpr wchar_t kGoogleKeyFileEntry[] = L"GoogleKeyFile";
+constexpr wchar_t kClientSecretEntry[] = L"M365ClientSecret";
+constexpr wchar_t kCertificateFileEntry[] = L"M365CertificateFile";
+constexpr wchar_t kCertificatePasswordEntry[] = L"M365CertificatePassword";
+
+using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
+
+LONG OpenSettingsKey(unique_hkey& settings) {
+  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, settings.put());
+}
 
 UINT ImportGoogleKey(const std::wstring& path, const SilentSettingsLog& log) {
   ImportedGoogleKey key;
@@ -33,10 +46,64 @@ UINT ImportGoogleKey(const std::wstring& path, const SilentSettingsLog& log) {
     return ERROR_INSTALL_FAILURE;
   }
   unique_hkey settings;
-  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, settings.put());
+  LONG error = OpenSettingsKey(settings);
   if (error == ERROR_SUCCESS) error = StoreGoogleKey(settings.get(), key);
   if (error == ERROR_SUCCESS) log("GOOGLEKEYFILE: " + key.clientEmail + " imported. " + kDeleteGoogleKeyFileAdvice);
   return static_cast<UINT>(error);
+}
+
+UINT ProtectClientSecret(const std::wstring& secret, const SilentSettingsLog& log) {
+  std::string text = ToUtf8(secret), blob;
+  const DWORD protectError = ProtectSecret(text, blob);
+  SecureZeroMemory(text.data(), text.size());
+  if (protectError != ERROR_SUCCESS) {
+    log("M365CLIENTSECRET: The secret could not be protected (error " + std::to_string(protectError) + ").");
+    return ERROR_INSTALL_FAILURE;
+  }
+  unique_hkey settings;
+  LONG error = OpenSettingsKey(settings);
+  if (error == ERROR_SUCCESS) error = WriteRegistryBinary(settings.get(), "M365ClientSecret", blob);
+  return static_cast<UINT>(error);
+}
+
+UINT ImportCertificate(const std::wstring& path, const std::wstring& password, const SilentSettingsLog& log) {
+  ImportedCredential credential;
+  const CloudOutcome outcome = ImportCredentialFile(path, password, credential);
+  if (FAILED(outcome.result)) {
+    log("M365CERTFILE: " + outcome.text);
+    return ERROR_INSTALL_FAILURE;
+  }
+  unique_hkey settings;
+  LONG error = OpenSettingsKey(settings);
+  if (error == ERROR_SUCCESS) error = StoreCredential(settings.get(), credential);
+  if (error == ERROR_SUCCESS)
+    log("M365CERTFILE: The certificate and its key are stored, the key protected for this machine.");
+  return static_cast<UINT>(error);
+}
+
+// The text of the entry named name, empty when it is not given.
+std::wstring EntryText(const Entries& entries, std::wstring_view name) {
+  for (const auto& [entryName, text] : entries)
+    if (entryName == name) return text;
+  return {};
+}
+
+UINT WriteEntry(const Entries& entries, const std::wstring& name, const std::wstring& text,
+                const SilentSettingsLog& log) {
+  if (name == kGoogleKeyFileEntry) return ImportGoogleKey(text, log);
+  if (name == kClientSecretEntry) return ProtectClientSecret(text, log);
+  if (name == kCertificateFileEntry) {
+    std::wstring password = EntryText(entries, kCertificatePasswordEntry);
+    const UINT imported = ImportCertificate(text, password, log);
+    SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+    return imported;
+  }
+  if (name == kCertificatePasswordEntry) {
+    if (!EntryText(entries, kCertificateFileEntry).empty()) return ERROR_SUCCESS;
+    log("M365CERTPASSWORD: It is given without M365CERTFILE, the file it opens.");
+    return ERROR_INSTALL_FAILURE;
+  }
+  return WriteSettingsText(ToAnsi(name).c_str(), ToAnsi(text));
 }
 
 bool IsSilentSettingValue(std::wstring_view name) {
@@ -76,15 +143,21 @@ std::wstring GatherSilentSettings(const std::function<std::wstring(const wchar_t
 
 UINT WriteSilentSettings(const std::wstring& gathered, const SilentSettingsLog& log) noexcept {
   return ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
+    // All are read before any is written: a certificate file needs its
+    // password, which comes later.
+    Entries entries;
     std::wstring_view rest = gathered;
     std::wstring name, text;
     while (!rest.empty()) {
       if (!TakeEntry(rest, name, text) || !IsSilentSettingValue(name)) return UINT{ERROR_INVALID_DATA};
-      const UINT written = name == kGoogleKeyFileEntry ? ImportGoogleKey(text, log)
-                                                       : WriteSettingsText(ToAnsi(name).c_str(), ToAnsi(text));
-      if (written != ERROR_SUCCESS) return written;
+      entries.emplace_back(name, text);
     }
-    return UINT{ERROR_SUCCESS};
+    UINT written = ERROR_SUCCESS;
+    for (const auto& [entryName, entryText] : entries)
+      if (written == ERROR_SUCCESS) written = WriteEntry(entries, entryName, entryText, log);
+    for (auto& [entryName, entryText] : entries) SecureZeroMemory(entryText.data(), entryText.size() * sizeof(wchar_t));
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    return written;
   });
 }
 

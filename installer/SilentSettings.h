@@ -17,8 +17,9 @@ std::wstring GatherSilentSettings(const std::function<std::wstring(const wchar_t
 // A line for the installer's log.
 using SilentSettingsLog = std::function<void(const std::string& line)>;
 
-// Writes every value of gathered text into the settings key, and imports a
-// Google key file it names (saying in the log what became of it). Returns
+// Writes every value of gathered text into the settings key: a client
+// secret protected for the machine, and the Google key file or certificate
+// file it names imported (saying in the log what became of it). Returns
 // the first error, ERROR_INVALID_DATA for text that GatherSilentSettings did
 // not make, ERROR_SUCCESS when all are written.
 UINT WriteSilentSettings(const std::wstring& gathered, const SilentSettingsLog& log) noexcept;

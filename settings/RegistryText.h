@@ -18,5 +18,6 @@ void ReadRegistryBinary(HKEY key, const char* name, std::string& bytes);
 // a missing or blank value keeps host as it is (the public service's).
 void ReadRegistryHost(HKEY key, const char* name, std::string& host);
 LONG WriteRegistryText(HKEY key, const char* name, const std::string& text);
+LONG WriteRegistryBinary(HKEY key, const char* name, const std::string& bytes);
 
 }  // namespace corvisk

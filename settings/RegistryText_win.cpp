@@ -55,4 +55,9 @@ LONG WriteRegistryText(HKEY key, const char* name, const std::string& text) {
                         static_cast<DWORD>(text.size() + 1));
 }
 
+LONG WriteRegistryBinary(HKEY key, const char* name, const std::string& bytes) {
+  return RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                        static_cast<DWORD>(bytes.size()));
+}
+
 }  // namespace corvisk

@@ -19,10 +19,11 @@ struct PlannedJob {
 struct BatchOptions {
   std::vector<PlannedJob> jobs;
   unsigned concurrency = 1;
-  unsigned abortPercent = 0;    // share of jobs aborted at a random moment of their send
+  unsigned abortPercent = 0;  // share of jobs aborted at a random moment of their send
   unsigned maxAbortDelayMs = 3000;
-  unsigned statusThreads = 0;   // threads that call FaxDevReportStatus on random live jobs
+  unsigned statusThreads = 0;  // threads that call FaxDevReportStatus on random live jobs
   unsigned seed = 1;
+  unsigned warmUpJobs = 0;  // the plan's first jobs, sent one at a time before the timed ones start
 };
 
 // Reads "NUMBER<TAB>DOCUMENT" lines (UTF-8); false when the file cannot be read.

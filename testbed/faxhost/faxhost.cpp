@@ -5,6 +5,7 @@
 //   faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]]
 //               batch --plan FILE [--concurrency N] [--abort-percent P]
 //               [--max-abort-delay MS] [--status-threads N] [--seed N]
+//               [--warm-up N]
 #include <fcntl.h>
 #include <io.h>
 
@@ -39,7 +40,8 @@ int Usage() {
       "usage: faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]] "
       "send --tiff FILE --number NUMBER [--abort-after MS]\n"
       "       faxhost.exe [--provider PATH] [--os MAJOR.MINOR[-server]] batch --plan FILE [--concurrency N]\n"
-      "                   [--abort-percent P] [--max-abort-delay MS] [--status-threads N] [--seed N]\n",
+      "                   [--abort-percent P] [--max-abort-delay MS] [--status-threads N] [--seed N]\n"
+      "                   [--warm-up N]\n",
       stderr);
   return 2;
 }
@@ -85,6 +87,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, Command& command) 
       options.batch.statusThreads = Count(argv[++i]);
     else if (arg == L"--seed" && hasValue)
       options.batch.seed = Count(argv[++i]);
+    else if (arg == L"--warm-up" && hasValue)
+      options.batch.warmUpJobs = Count(argv[++i]);
     else if (arg == L"--provider" && hasValue)
       options.provider = argv[++i];
     else if (arg == L"--os" && hasValue)

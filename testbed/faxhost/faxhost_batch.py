@@ -172,8 +172,9 @@ def parse_transcript(text):
 
 
 def run_batch(faxhost, jobs, concurrency, abort_percent=0, status_threads=0, seed=1, max_abort_delay_ms=3000,
-              platform=None):
-    """Runs (number, document) jobs through faxhost batch; returns the parsed transcript."""
+              platform=None, warm_up=0):
+    """Runs (number, document) jobs through faxhost batch, the first warm_up of them one at a time before the
+    others start; returns the parsed transcript."""
     with tempfile.NamedTemporaryFile("w", suffix=".plan", delete=False, encoding="utf-8") as plan:
         for number, document in jobs:
             plan.write("%s\t%s\n" % (number, windows_path(document)))
@@ -183,7 +184,7 @@ def run_batch(faxhost, jobs, concurrency, abort_percent=0, status_threads=0, see
             command += ["--os", platform]
         command += ["batch", "--plan", windows_path(plan.name), "--concurrency", str(concurrency),
                     "--abort-percent", str(abort_percent), "--max-abort-delay", str(max_abort_delay_ms),
-                    "--status-threads", str(status_threads), "--seed", str(seed)]
+                    "--status-threads", str(status_threads), "--seed", str(seed), "--warm-up", str(warm_up)]
         done = wine(os.path.dirname(faxhost), *command)
     finally:
         os.unlink(plan.name)

@@ -33,22 +33,18 @@ Faults by fax number (the local part of To):
   79... 401 always
 """
 
-import argparse
 import email
 import email.policy
-import os
 import re
 import secrets
-import ssl
 import sys
-import threading
 import time
 import urllib.parse
 
 import jwt
 from cryptography.hazmat.primitives import serialization
 
-from graph_standin import Handler, Server
+from graph_standin import Handler, StandInState, argument_parser, serve
 
 JWT_BEARER = "urn:ietf:params:oauth:grant-type:jwt-bearer"
 GMAIL_SEND = "https://www.googleapis.com/auth/gmail.send"
@@ -56,23 +52,11 @@ TIMES = ("Invalid JWT: Token must be a short-lived token (60 minutes) and in a r
          "and exp values in the JWT claim.")
 
 
-class State:
+class State(StandInState):
     def __init__(self, args):
-        self.args = args
-        self.lock = threading.Lock()
-        self.tokens = {}  # token: (mailbox, expiry)
-        self.attempts = {}
+        super().__init__(args)
         with open(args.account_key, "rb") as file:
             self.public_key = serialization.load_pem_private_key(file.read(), None).public_key()
-
-    def log(self, name, line):
-        with self.lock, open(os.path.join(self.args.log, name), "a") as file:
-            file.write(line + "\n")
-
-    def attempt(self, key):
-        with self.lock:
-            self.attempts[key] = self.attempts.get(key, 0) + 1
-            return self.attempts[key]
 
 
 def oauth_error(code, description):
@@ -196,45 +180,22 @@ class GoogleHandler(Handler):
         if number.startswith("77"):
             return self.answer(500, gmail_error(500, "backendError", "Backend Error", "INTERNAL")) or True
         if number.startswith("78"):
-            self.state.log("requests.log", "%s %s stalled" % (self.command, urllib.parse.urlsplit(self.path).path))
-            time.sleep(self.state.args.stall_seconds)
-            self.close_connection = True
-            return True
+            return self.stall()
         if number.startswith("79"):
             return self.answer(401, gmail_error(401, "authError", "Invalid Credentials", "UNAUTHENTICATED")) or True
         return False
 
 
 def parse_arguments(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--port-file", required=True)
-    parser.add_argument("--cert", required=True)
-    parser.add_argument("--key", required=True)
+    parser = argument_parser(__doc__)
     parser.add_argument("--account", required=True, help="the service account's e-mail")
     parser.add_argument("--account-key", required=True, help="its key (PEM); only the public half is used")
-    parser.add_argument("--mailbox", action="append", required=True)
     parser.add_argument("--undelegated", action="append", default=[])
-    parser.add_argument("--token-lifetime", type=int, default=3599)
-    parser.add_argument("--stall-seconds", type=float, default=30)
-    parser.add_argument("--smtp-timeout", type=float, default=30, help="for handing messages on")
-    parser.add_argument("--gateway-port-file", required=True)
-    parser.add_argument("--log", required=True)
     return parser.parse_args(argv)
 
 
 def main(argv):
-    args = parse_arguments(argv)
-    os.makedirs(args.log, exist_ok=True)
-    GoogleHandler.state = State(args)
-    server = Server(("127.0.0.1", args.port), GoogleHandler)
-    server.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    server.context.minimum_version = ssl.TLSVersion.TLSv1_2
-    server.context.load_cert_chain(args.cert, args.key)
-    with open(args.port_file + ".new", "w") as file:
-        file.write("%d\n" % server.server_address[1])
-    os.replace(args.port_file + ".new", args.port_file)
-    server.serve_forever()
+    serve(parse_arguments(argv), GoogleHandler, State)
 
 
 if __name__ == "__main__":

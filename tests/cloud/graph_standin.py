@@ -59,18 +59,15 @@ from cryptography.hazmat.primitives import serialization
 ASSERTION_TYPE = "urn:ietf:params:oauth:client-assertion-type:jwt-bearer"
 
 
-class State:
+class StandInState:
+    """What every stand-in of this folder keeps: its tokens, its attempts by
+    key and its logs."""
+
     def __init__(self, args):
         self.args = args
         self.lock = threading.Lock()
         self.tokens = {}
         self.attempts = {}
-        self.drafts = {}
-        with open(args.app_cert, "rb") as file:
-            certificate = x509.load_pem_x509_certificate(file.read())
-        self.app_public_key = certificate.public_key()
-        der = certificate.public_bytes(serialization.Encoding.DER)
-        self.app_thumbprint = base64.urlsafe_b64encode(hashlib.sha1(der).digest()).rstrip(b"=").decode()
 
     def log(self, name, line):
         with self.lock, open(os.path.join(self.args.log, name), "a") as file:
@@ -80,6 +77,17 @@ class State:
         with self.lock:
             self.attempts[key] = self.attempts.get(key, 0) + 1
             return self.attempts[key]
+
+
+class State(StandInState):
+    def __init__(self, args):
+        super().__init__(args)
+        self.drafts = {}
+        with open(args.app_cert, "rb") as file:
+            certificate = x509.load_pem_x509_certificate(file.read())
+        self.app_public_key = certificate.public_key()
+        der = certificate.public_bytes(serialization.Encoding.DER)
+        self.app_thumbprint = base64.urlsafe_b64encode(hashlib.sha1(der).digest()).rstrip(b"=").decode()
 
 
 def aad_error(code, description):
@@ -120,7 +128,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def read_body(self):
         if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
             return None
-        return self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        # Linux leaves quick-ACK mode within a long body; the client's last,
+        # short segment then waits for the delayed ACK of the ones before it.
+        left, parts = int(self.headers.get("Content-Length", "0")), []
+        while left > 0:
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+            part = self.rfile.read1(left)
+            if not part:
+                break
+            parts.append(part)
+            left -= len(part)
+        return b"".join(parts)
 
     def do_POST(self):
         self.dispatch()
@@ -244,13 +262,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if number.startswith("87"):
             return self.answer(500, graph_error("InternalServerError", "Something went wrong.")) or True
         if number.startswith("88"):
-            self.state.log("requests.log", "%s %s stalled" % (self.command, urllib.parse.urlsplit(self.path).path))
-            time.sleep(self.state.args.stall_seconds)
-            self.close_connection = True
-            return True
+            return self.stall()
         if number.startswith("89"):
             return self.answer(401, graph_error("InvalidAuthenticationToken", "Token rejected.")) or True
         return False
+
+    def stall(self):
+        """Answers nothing for --stall-seconds, then drops the connection."""
+        self.state.log("requests.log", "%s %s stalled" % (self.command, urllib.parse.urlsplit(self.path).path))
+        time.sleep(self.state.args.stall_seconds)
+        self.close_connection = True
+        return True
 
     def deliver(self, mailbox, data):
         message = email.message_from_bytes(data, policy=email.policy.SMTP)
@@ -366,29 +388,38 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return message.as_bytes(policy=email.policy.SMTP)
 
 
-def parse_arguments(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+def argument_parser(description):
+    """The arguments every stand-in of this folder takes; each adds its own."""
+    parser = argparse.ArgumentParser(description=description, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--cert", required=True)
     parser.add_argument("--key", required=True)
-    parser.add_argument("--app-cert", required=True)
-    parser.add_argument("--tenant", required=True)
-    parser.add_argument("--client-id", required=True)
-    parser.add_argument("--short-lived-client-id", default="", help="its tokens live 300 seconds")
-    parser.add_argument("--secret", required=True)
-    parser.add_argument("--expired-secret", default="expired-secret")
     parser.add_argument("--mailbox", action="append", required=True)
     parser.add_argument("--token-lifetime", type=int, default=3599)
     parser.add_argument("--stall-seconds", type=float, default=30)
     parser.add_argument("--smtp-timeout", type=float, default=30, help="for handing messages on")
     parser.add_argument("--gateway-port-file", required=True)
     parser.add_argument("--log", required=True)
+    return parser
+
+
+def parse_arguments(argv):
+    parser = argument_parser(__doc__)
+    parser.add_argument("--app-cert", required=True)
+    parser.add_argument("--tenant", required=True)
+    parser.add_argument("--client-id", required=True)
+    parser.add_argument("--short-lived-client-id", default="", help="its tokens live 300 seconds")
+    parser.add_argument("--secret", required=True)
+    parser.add_argument("--expired-secret", default="expired-secret")
     return parser.parse_args(argv)
 
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
+    # Concurrent jobs connect at once; with the default backlog of 5 the rest
+    # of their connections wait a second for the SYN to be sent again.
+    request_queue_size = 128
     context = None
 
     def get_request(self):
@@ -400,11 +431,12 @@ class Server(http.server.ThreadingHTTPServer):
         return self.context.wrap_socket(connection, server_side=True, do_handshake_on_connect=False), address
 
 
-def main(argv):
-    args = parse_arguments(argv)
+def serve(args, handler, state):
+    """Serves HTTPS with handler on --port until killed, once --port-file
+    names the port."""
     os.makedirs(args.log, exist_ok=True)
-    Handler.state = State(args)
-    server = Server(("127.0.0.1", args.port), Handler)
+    handler.state = state(args)
+    server = Server(("127.0.0.1", args.port), handler)
     server.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     server.context.minimum_version = ssl.TLSVersion.TLSv1_2
     server.context.load_cert_chain(args.cert, args.key)
@@ -412,6 +444,10 @@ def main(argv):
         file.write("%d\n" % server.server_address[1])
     os.replace(args.port_file + ".new", args.port_file)
     server.serve_forever()
+
+
+def main(argv):
+    serve(parse_arguments(argv), Handler, State)
 
 
 if __name__ == "__main__":

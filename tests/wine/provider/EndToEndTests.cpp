@@ -4,11 +4,10 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <thread>
-
 #include "ChildProcess.h"
 #include "GatewayMailbox.h"
-#include "ProviderFixture.h"
+#include "GatewaySendFixture.h"
+#include "TestDocuments.h"
 #include "SettingsKey.h"
 #include "settings/PasswordCodec.h"
 
@@ -36,30 +35,16 @@ std::vector<std::wstring> PickupFiles() {
 // A one-page document of its own for each index: an uncompressed 32 x 1
 // page whose single strip is the index.
 std::wstring WriteOwnDocument(const std::wstring& folder, unsigned index) {
-  const uint16_t entries[][2] = {{256, 32}, {257, 1}, {258, 1}, {259, 1}, {262, 0}, {273, 0}, {278, 1}, {279, 4}};
-  constexpr uint32_t kStripAt = 8 + 2 + 8 * 12 + 4;
-  std::string bytes("II*\0\x08\0\0\0", 8);
-  const auto put16 = [&bytes](uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); };
-  const auto put32 = [&bytes](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
-  put16(8);
-  for (const auto& [tag, value] : entries) {
-    const bool isLong = tag == 273 || tag == 279;
-    put16(tag);
-    put16(isLong ? 4 : 3);
-    put32(1);
-    if (isLong)
-      put32(tag == 273 ? kStripAt : value);
-    else
-      put16(value), put16(0);
-  }
-  put32(0);
-  put32(index);
-  const std::wstring path = folder + L"own" + std::to_wstring(index) + L".tif";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return path;
+  return WriteOneStripDocument(folder + L"own" + std::to_wstring(index) + L".tif",
+                               {{256, false, 32},
+                                {257, false, 1},
+                                {258, false, 1},
+                                {259, false, 1},
+                                {262, false, 0},
+                                {273, true, 0},
+                                {278, false, 1},
+                                {279, true, 4}},
+                               std::string(reinterpret_cast<const char*>(&index), 4));
 }
 
 // The decoded bytes of a pickup message's one base64 attachment.
@@ -79,58 +64,9 @@ std::string PickupAttachment(const std::string& message) {
   return bytes;
 }
 
-class EndToEndTest : public ProviderTest {
+class EndToEndTest : public GatewaySendTest {
  protected:
-  void SetUp() override {
-    ProviderTest::SetUp();
-    DeleteSettingsKey();
-    WriteMinimalSettings();
-    WriteSetting("SMTPServer", "127.0.0.1");
-    WriteSetting("DebugOutput", "Y");
-    UseServer("open");
-    // Windows 2000 makes no job lookup, which keeps these sends free of its pause.
-    SimulatePlatform({5, 0, false});
-    StartService();
-    job_ = StartJob();
-  }
-  void TearDown() override {
-    EndJob(job_);
-    StopSimulatingPlatform();
-    DeleteSettingsKey();
-    EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
-    ProviderTest::TearDown();
-  }
-
   void UseServer(const char* name) { WriteSetting("SMTPPort", std::to_string(GatewayServer(name).Port())); }
-
-  StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"fine3.tif")) {
-    FAX_SEND send = SendFor(number);
-    send.FileName = const_cast<wchar_t*>(document.c_str());
-    SetLastError(kUntouched);
-    result_ = Host().FaxDevSend(job_, &send, nullptr);
-    lastError_ = GetLastError();
-    const std::vector<StatusPacket> packets = TakePackets();
-    EXPECT_EQ(packets.size(), 2u);
-    return packets.empty() ? StatusPacket{} : packets.back();
-  }
-
-  // A transport failure: the job's outcome, the log lines and the event.
-  void ExpectTransportFailure(const StatusPacket& final, const char* errorStart) {
-    EXPECT_FALSE(result_);
-    EXPECT_EQ(lastError_, kUnexpected);
-    EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
-    EXPECT_EQ(final.errorCode, kUnexpected);
-    const std::vector<CapturedEvent> events = Events();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].type, EVENTLOG_ERROR_TYPE);
-    const std::string& text = events[0].strings.at(0);
-    EXPECT_EQ(text.rfind(errorStart, 0), 0u) << text;
-    EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n" + text + "\r\n"), std::string::npos) << DebugText();
-  }
-
-  HANDLE job_ = nullptr;
-  BOOL result_ = FALSE;
-  DWORD lastError_ = 0;
 };
 
 TEST_F(EndToEndTest, FaxArrivesAsOneMessageWithTheRestructuredDocument) {
@@ -175,32 +111,32 @@ TEST_F(EndToEndTest, AccountNameSendsAuthLoginAndNoNameSendsAnonymously) {
 
 TEST_F(EndToEndTest, NothingListeningFailsTheJob) {
   WriteSetting("SMTPPort", std::to_string(UnusedPort()));
-  ExpectTransportFailure(Send(L"0299990003"), "error 0x80040213 ");
+  ExpectFailure(Send(L"0299990003"), "error 0x80040213 ");
 }
 
-TEST_F(EndToEndTest, RefusedRecipientFailsTheJob) { ExpectTransportFailure(Send(L"0000"), "error 0x8004020f "); }
+TEST_F(EndToEndTest, RefusedRecipientFailsTheJob) { ExpectFailure(Send(L"0000"), "error 0x8004020f "); }
 
 TEST_F(EndToEndTest, RefusedCredentialsFailTheJob) {
   WriteSetting("SMTPUserName", "faxuser");
   WriteSetting("SMTPPasswordEnc", EncodePassword("wrong"));
-  ExpectTransportFailure(Send(L"0299990004"), "error 0x80040215 ");
+  ExpectFailure(Send(L"0299990004"), "error 0x80040215 ");
 }
 
 TEST_F(EndToEndTest, ConnectionDroppedInTheMiddleOfDataFailsTheJob) {
   UseServer("drop");
-  ExpectTransportFailure(Send(L"0299990005"), "error 0x80040212 ");
+  ExpectFailure(Send(L"0299990005"), "error 0x80040212 ");
 }
 
 TEST_F(EndToEndTest, ServerThatNeverAnswersIsBoundedByTheTimeOut) {
   UseServer("silent");
   WriteSetting("SMTPTimeout", "2");
-  ExpectTransportFailure(Send(L"0299990006"), "error 0x80040213 ");
+  ExpectFailure(Send(L"0299990006"), "error 0x80040213 ");
 }
 
 TEST_F(EndToEndTest, ErrorTextWithFormatCharactersIsWrittenAsItIs) {
   // Regression: a server reply quoting "%s%n" must never reach a format.
   const StatusPacket final = Send(L"%s%n");
-  ExpectTransportFailure(final, "error 0x8004020f ");
+  ExpectFailure(final, "error 0x8004020f ");
   EXPECT_NE(Events().at(0).strings.at(0).find("%s%n@"), std::string::npos) << Events().at(0).strings.at(0);
 }
 
@@ -214,14 +150,14 @@ TEST_F(EndToEndTest, LocalServerNameWritesToThePickupFolder) {
   DeleteFileW(files[0].c_str());
 
   WriteSetting("SMTPServer", "<LOCAL>");
-  ExpectTransportFailure(Send(L"0299990008"), "error 0x80040213 ");
+  ExpectFailure(Send(L"0299990008"), "error 0x80040213 ");
   EXPECT_TRUE(PickupFiles().empty()) << "only the exact text <local> selects the pickup folder";
 }
 
 TEST_F(EndToEndTest, PortThatIsNotANumberKeepsTheDefault) {
   // 2525 is the default; nothing listens there in the tests, so the send fails to connect.
   WriteSetting("SMTPPort", "abc");
-  ExpectTransportFailure(Send(L"0299990009"), "error 0x80040213 ");
+  ExpectFailure(Send(L"0299990009"), "error 0x80040213 ");
   ClearCapture();
   WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()) + "x");
   EXPECT_EQ(Send(L"0299990010").statusId, FS_COMPLETED) << "leading digits are the port";
@@ -244,26 +180,14 @@ TEST_F(EndToEndTest, ConcurrentSendsEachSendTheirOwnPages) {
   CreateDirectoryW(folder.c_str(), nullptr);
   std::vector<std::wstring> documents;
   std::vector<std::pair<std::string, std::string>> expected;  // subject, attachment bytes
-  std::vector<HANDLE> jobs;
+  std::vector<std::wstring> numbers;
   for (unsigned i = 0; i < kSends; ++i) {
     documents.push_back(WriteOwnDocument(folder, i));
     expected.emplace_back(std::to_string(5550000 + i), RestructuredByFaxtiff(documents.back()));
-    jobs.push_back(StartJob(100 + i));
+    numbers.push_back(std::to_wstring(5550000 + i));
   }
-  std::vector<std::thread> senders;
-  std::vector<BOOL> results(kSends, FALSE);
-  for (unsigned i = 0; i < kSends; ++i) {
-    senders.emplace_back([&, i] {
-      const std::wstring number = std::to_wstring(5550000 + i);
-      FAX_SEND send = SendFor(number.c_str());
-      send.FileName = const_cast<wchar_t*>(documents[i].c_str());
-      results[i] = Host().FaxDevSend(jobs[i], &send, nullptr);
-    });
-  }
-  for (std::thread& sender : senders) sender.join();
+  const std::vector<BOOL> results = SendConcurrently(numbers, documents);
   DrawTempNamesFromOne(false);
-  for (HANDLE job : jobs) EndJob(job);
-  TakePackets();
   for (unsigned i = 0; i < kSends; ++i) EXPECT_TRUE(results[i]) << "send " << i;
   for (const auto& [subject, bytes] : expected) {
     const std::string message = FindPickedUpMessage("Subject: " + subject);

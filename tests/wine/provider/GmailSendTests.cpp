@@ -5,12 +5,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
-#include <thread>
 
 #include "CloudStandIns.h"
 #include "GatewayMailbox.h"
-#include "ProviderFixture.h"
+#include "GatewaySendFixture.h"
 #include "SettingsKey.h"
 #include <nlohmann/json.hpp>
 
@@ -40,31 +38,13 @@ std::string KeyOf(const char* file) {
   return key;
 }
 
-class GmailSendTest : public ProviderTest {
+class GmailSendTest : public GatewaySendTest {
  protected:
-  void SetUp() override {
-    ProviderTest::SetUp();
-    DeleteSettingsKey();
-    WriteMinimalSettings();
-    WriteSetting("SMTPServer", "127.0.0.1");
-    WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()));
-    WriteSetting("SMTPTimeout", "10");
-    WriteSetting("DebugOutput", "Y");
-    SetUpSettingsAgain();
-    SimulatePlatform({5, 0, false});
-    StartService();
-    job_ = StartJob();
-  }
-  void TearDown() override {
-    EndJob(job_);
-    StopSimulatingPlatform();
-    DeleteSettingsKey();
-    EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
-    ProviderTest::TearDown();
-  }
+  GmailSendTest() { defaultFax_ = L"normal1.tif"; }
 
   // The Google settings of a send that works, as the key import leaves them.
-  void SetUpSettingsAgain() {
+  void WriteTransportSettings() override {
+    WriteSetting("SMTPTimeout", "10");
     DeleteSetting("GoogleMailbox");
     WriteSetting("MailTransport", "Google");
     WriteSetting("GoogleClientEmail", kAccount);
@@ -72,34 +52,6 @@ class GmailSendTest : public ProviderTest {
     WriteSetting("GoogleApiHost", StandInHost("google.port"));
     WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("google-key.pem")));
   }
-
-  StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"normal1.tif")) {
-    FAX_SEND send = SendFor(number);
-    send.FileName = const_cast<wchar_t*>(document.c_str());
-    SetLastError(kUntouched);
-    result_ = Host().FaxDevSend(job_, &send, nullptr);
-    lastError_ = GetLastError();
-    const std::vector<StatusPacket> packets = TakePackets();
-    EXPECT_EQ(packets.size(), 2u);
-    return packets.empty() ? StatusPacket{} : packets.back();
-  }
-
-  // The job failed as every transport failure does, with this text.
-  void ExpectFailure(const StatusPacket& final, const std::string& textStart) {
-    EXPECT_FALSE(result_);
-    EXPECT_EQ(lastError_, kUnexpected);
-    EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
-    EXPECT_EQ(final.errorCode, kUnexpected);
-    const std::vector<CapturedEvent> events = Events();
-    ASSERT_EQ(events.size(), 1u);
-    const std::string& text = events[0].strings.at(0);
-    EXPECT_EQ(text.rfind(textStart, 0), 0u) << text;
-    EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n" + text + "\r\n"), std::string::npos) << DebugText();
-  }
-
-  HANDLE job_ = nullptr;
-  BOOL result_ = FALSE;
-  DWORD lastError_ = 0;
 };
 
 std::wstring WriteTempFile(const wchar_t* name, const std::string& text) {
@@ -149,55 +101,21 @@ std::vector<std::string> SettingsValues() {
   return values;
 }
 
-std::string AttachmentName(const ReceivedMessage& message) {
-  return message.attachments.empty() ? std::string()
-                                     : message.attachments[0].substr(0, message.attachments[0].find(' '));
-}
-
 }  // namespace
 
 TEST_F(GmailSendTest, SendArrivesAsTheSameMessageTheCdoPathSends) {
-  WriteSetting("MailTransport", "SMTP");
-  ASSERT_EQ(Send(L"0299996501", TestFax(L"fine3.tif")).statusId, FS_COMPLETED);
-  WriteSetting("MailTransport", "google");
-  const StatusPacket final = Send(L"0299996502", TestFax(L"fine3.tif"));
-  EXPECT_TRUE(result_);
-  EXPECT_EQ(final.statusId, FS_COMPLETED);
-  EXPECT_EQ(final.pageCount, 3u);
+  const auto gmail = ExpectSameMessageAsCdo("google", L"0299996501", L"0299996502", TestFax(L"fine3.tif"));
   EXPECT_EQ(LogLines("accepted.log", "send 0299996502"), 1u);
-
-  const auto cdo = FindBySubject(GatewayServer("open"), "0299996501");
-  const auto gmail = FindBySubject(GatewayServer("open"), "0299996502");
-  ASSERT_TRUE(cdo && gmail);
+  ASSERT_TRUE(gmail);
   EXPECT_EQ(gmail->mailFrom, kSender) << "sent as the notification address's mailbox";
-  EXPECT_EQ(gmail->recipients, std::vector<std::string>{"0299996502@t37gw.corvisk.example"});
-  for (const char* name : {"From", "Sender", "X-Corvisk-fax-password", "MIME-Version"})
-    EXPECT_EQ(gmail->Header(name), cdo->Header(name)) << name;
-  EXPECT_EQ(gmail->body, cdo->body);
-  ASSERT_EQ(gmail->attachments.size(), 1u);
-  EXPECT_EQ(gmail->AttachmentBytes(AttachmentName(*gmail)), cdo->AttachmentBytes(AttachmentName(*cdo)));
 }
 
 TEST_F(GmailSendTest, ConcurrentJobsShareOneTokenPerMailbox) {
   const auto sendConcurrently = [this](int first) {
-    constexpr int kJobs = 4;
-    std::vector<HANDLE> jobs;
-    for (int i = 0; i < kJobs; ++i) jobs.push_back(StartJob(100 + i));
-    std::vector<BOOL> results(kJobs, FALSE);
-    const std::wstring document = TestFax(L"normal1.tif");
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kJobs; ++i) {
-      threads.emplace_back([&, i] {
-        const std::wstring number = L"02999966" + std::to_wstring(first + i);
-        FAX_SEND send = SendFor(number.c_str());
-        send.FileName = const_cast<wchar_t*>(document.c_str());
-        results[i] = Host().FaxDevSend(jobs[i], &send, nullptr);
-      });
-    }
-    for (std::thread& thread : threads) thread.join();
-    for (HANDLE job : jobs) EndJob(job);
-    TakePackets();
-    EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kJobs);
+    std::vector<std::wstring> numbers;
+    for (int i = 0; i < 4; ++i) numbers.push_back(L"02999966" + std::to_wstring(first + i));
+    const std::vector<BOOL> results = SendConcurrently(numbers, std::vector<std::wstring>(4, TestFax(L"normal1.tif")));
+    EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), 4);
   };
   const size_t sender = LogLines("tokens.log", "issued sender@example.com");
   const size_t fax = LogLines("tokens.log", "issued fax@example.com");
@@ -210,68 +128,39 @@ TEST_F(GmailSendTest, ConcurrentJobsShareOneTokenPerMailbox) {
 }
 
 TEST_F(GmailSendTest, GmailFaultsGiveTheirTextsAndNoSecondMessage) {
-  const struct {
-    const wchar_t* number;
-    const char* textStart;  // empty: the fax goes out after the service's wait
-    size_t requests;
-  } cases[] = {
-      {L"7100000001",
-       "The Gmail API is disabled for the service account's project (HTTP 403 accessNotConfigured). Enable", 1},
-      {L"7200000001", "Gmail has no mailbox sender@example.com (HTTP 400 failedPrecondition).", 1},
-      {L"7300000001", "Gmail refused the fax as too large (HTTP 413 uploadTooLarge).", 1},
-      {L"7400000001", "", 2},
-      {L"7500000001", "Gmail throttled the mailbox longer than the time-out allows (HTTP 429 userRateLimitExceeded)",
-       4},
-      {L"7600000001", "", 2},
-      {L"7700000001", "Gmail is not available (HTTP 500 backendError). Send the fax again later.", 1},
-      {L"7900000001", "Gmail refused the service account's token twice (HTTP 401 authError).", 2},
-  };
-  for (const auto& fault : cases) {
-    const std::string number(fault.number, fault.number + wcslen(fault.number));
-    SCOPED_TRACE(number);
-    ClearCapture();
-    const size_t before = LogLines("requests.log", kSendRequest);
-    const StatusPacket final = Send(fault.number);
-    if (*fault.textStart) {
-      ExpectFailure(final, fault.textStart);
-      EXPECT_FALSE(FindBySubject(GatewayServer("open"), number));
-    } else {
-      EXPECT_EQ(final.statusId, FS_COMPLETED);
-      EXPECT_TRUE(FindBySubject(GatewayServer("open"), number));
-    }
-    EXPECT_EQ(LogLines("requests.log", kSendRequest) - before, fault.requests);
-  }
+  ExpectSendFaults(
+      {
+          {L"7100000001",
+           "The Gmail API is disabled for the service account's project (HTTP 403 accessNotConfigured). Enable", 1},
+          {L"7200000001", "Gmail has no mailbox sender@example.com (HTTP 400 failedPrecondition).", 1},
+          {L"7300000001", "Gmail refused the fax as too large (HTTP 413 uploadTooLarge).", 1},
+          {L"7400000001", "", 2},
+          {L"7500000001",
+           "Gmail throttled the mailbox longer than the time-out allows (HTTP 429 userRateLimitExceeded)", 4},
+          {L"7600000001", "", 2},
+          {L"7700000001", "Gmail is not available (HTTP 500 backendError). Send the fax again later.", 1},
+          {L"7900000001", "Gmail refused the service account's token twice (HTTP 401 authError).", 2},
+      },
+      TestFax(L"normal1.tif"), [] { return LogLines("requests.log", kSendRequest); });
 }
 
 TEST_F(GmailSendTest, GrantAndKeyFaultsSayWhatToDo) {
-  const struct {
-    std::function<void()> arrange;
-    const char* textStart;
-  } cases[] = {
-      {[] { WriteSetting("GoogleMailbox", "undelegated@example.com"); },
-       "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
-      {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
-       "Google does not know the mailbox nobody@example.com (invalid_grant)."},
-      {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("stranger-key.pem"))); },
-       "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
-      {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
-       "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},
-      {[] { WriteBinarySetting("GooglePrivateKey", std::string(64, 'x')); },
-       "The protected Google service account key cannot be decrypted on this machine"},
-      {[] { DeleteSetting("GooglePrivateKey"); },
-       "Google Workspace is the mail transport but no service account key is imported."},
-  };
-  int index = 0;
-  for (const auto& fault : cases) {
-    SCOPED_TRACE(fault.textStart);
-    SetUpSettingsAgain();
-    fault.arrange();
-    ClearCapture();
-    const size_t before = LogLines("requests.log", "POST /upload/");
-    const std::wstring number = L"02999967" + std::to_wstring(10 + index++);
-    ExpectFailure(Send(number.c_str()), fault.textStart);
-    EXPECT_EQ(LogLines("requests.log", "POST /upload/"), before) << "no message without a token";
-  }
+  ExpectArrangedFaults(
+      {
+          {[] { WriteSetting("GoogleMailbox", "undelegated@example.com"); },
+           "Google refused to let the service account act as undelegated@example.com (unauthorized_client)."},
+          {[] { WriteSetting("GoogleMailbox", "nobody@example.com"); },
+           "Google does not know the mailbox nobody@example.com (invalid_grant)."},
+          {[] { WriteBinarySetting("GooglePrivateKey", Protected(KeyOf("stranger-key.pem"))); },
+           "Google refused the service account's key (invalid_grant: Invalid JWT Signature.)."},
+          {[] { WriteSetting("GoogleClientEmail", "deleted@corvisk-fax.iam.gserviceaccount.com"); },
+           "Google refused the service account's key (invalid_grant: Invalid grant: account not found)."},
+          {[] { WriteBinarySetting("GooglePrivateKey", std::string(64, 'x')); },
+           "The protected Google service account key cannot be decrypted on this machine"},
+          {[] { DeleteSetting("GooglePrivateKey"); },
+           "Google Workspace is the mail transport but no service account key is imported."},
+      },
+      L"02999967", TestFax(L"normal1.tif"), [] { return LogLines("requests.log", "POST /upload/"); });
 }
 
 TEST_F(GmailSendTest, TooLargeFaxIsRefusedBeforeAnyRequest) {
@@ -292,16 +181,7 @@ TEST_F(GmailSendTest, StalledSendIsNotSentAgain) {
   WriteSetting("SMTPTimeout", "4");
   const StatusPacket final = Send(L"7800000002");
   EXPECT_EQ(LogLines("requests.log", std::string(kSendRequest) + " stalled"), 1u);
-  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
-  const std::vector<CapturedEvent> events = Events();
-  ASSERT_EQ(events.size(), 1u);
-  const std::string& text = events[0].strings.at(0);
-  if (text.find("(WinHTTP error 12152)") != std::string::npos)
-    GTEST_SKIP() << "Wine's WinHTTP does not end a TLS request at its receive time-out; it waited for the stand-in to "
-                    "close the connection: "
-                 << text;
-  EXPECT_EQ(text.rfind(StandInHost("google.port") + " did not answer within 4 seconds (WinHTTP error 12002)", 0), 0u)
-      << text;
+  ExpectStalledSendTimedOut(final, StandInHost("google.port"));
 }
 
 TEST_F(GmailSendTest, ImportedKeyFileSendsAndIsNotStored) {

@@ -5,13 +5,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
-#include <thread>
 
 #include "ChildProcess.h"
 #include "CloudStandIns.h"
 #include "GatewayMailbox.h"
-#include "ProviderFixture.h"
+#include "GatewaySendFixture.h"
 #include "SettingsKey.h"
 #include "cloudmail/CertificateImport.h"
 #include "cloudmail/KeyFiles.h"
@@ -57,42 +55,11 @@ std::vector<std::string> KeyContainers() {
   return names;
 }
 
-std::string AttachmentName(const ReceivedMessage& message) {
-  return message.attachments.empty() ? std::string()
-                                     : message.attachments[0].substr(0, message.attachments[0].find(' '));
-}
-
-std::vector<std::string> HeaderNames(const ReceivedMessage& message) {
-  std::vector<std::string> names;
-  for (const auto& header : message.headers) names.push_back(header.first);
-  return names;
-}
-
-class GraphSendTest : public ProviderTest {
+class GraphSendTest : public GatewaySendTest {
  protected:
-  void SetUp() override {
-    ProviderTest::SetUp();
-    DeleteSettingsKey();
-    WriteMinimalSettings();
-    WriteSetting("SMTPServer", "127.0.0.1");
-    WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()));
-    WriteSetting("SMTPTimeout", "4");
-    WriteSetting("DebugOutput", "Y");
-    SetUpSettingsAgain();
-    SimulatePlatform({5, 0, false});
-    StartService();
-    job_ = StartJob();
-  }
-  void TearDown() override {
-    EndJob(job_);
-    StopSimulatingPlatform();
-    DeleteSettingsKey();
-    EXPECT_TRUE(JobTempFiles().empty()) << "the send left files of the job behind";
-    ProviderTest::TearDown();
-  }
-
   // The Microsoft 365 settings of a send with the secret that works.
-  void SetUpSettingsAgain() {
+  void WriteTransportSettings() override {
+    WriteSetting("SMTPTimeout", "4");
     for (const char* name : {"M365Certificate", "M365CertificateKey"}) DeleteSetting(name);
     WriteSetting("MailTransport", "Microsoft365");
     WriteSetting("M365TenantId", kTenant);
@@ -100,17 +67,6 @@ class GraphSendTest : public ProviderTest {
     WriteSetting("M365AuthorityHost", StandInHost());
     WriteSetting("M365GraphHost", StandInHost());
     WriteBinarySetting("M365ClientSecret", Protected(kSecret));
-  }
-
-  StatusPacket Send(const wchar_t* number, const std::wstring& document = TestFax(L"fine3.tif")) {
-    FAX_SEND send = SendFor(number);
-    send.FileName = const_cast<wchar_t*>(document.c_str());
-    SetLastError(kUntouched);
-    result_ = Host().FaxDevSend(job_, &send, nullptr);
-    lastError_ = GetLastError();
-    const std::vector<StatusPacket> packets = TakePackets();
-    EXPECT_EQ(packets.size(), 2u);
-    return packets.empty() ? StatusPacket{} : packets.back();
   }
 
   void UseCertificate(const char* stem) {
@@ -123,51 +79,15 @@ class GraphSendTest : public ProviderTest {
     WriteBinarySetting("M365Certificate", credential.certificate);
     WriteBinarySetting("M365CertificateKey", credential.protectedKey);
   }
-
-  // The job failed as every transport failure does, with this text.
-  void ExpectFailure(const StatusPacket& final, const std::string& textStart) {
-    EXPECT_FALSE(result_);
-    EXPECT_EQ(lastError_, kUnexpected);
-    EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
-    EXPECT_EQ(final.errorCode, kUnexpected);
-    const std::vector<CapturedEvent> events = Events();
-    ASSERT_EQ(events.size(), 1u);
-    const std::string& text = events[0].strings.at(0);
-    EXPECT_EQ(text.rfind(textStart, 0), 0u) << text;
-    EXPECT_NE(DebugText().find("SendCDOMessage failed\r\n" + text + "\r\n"), std::string::npos) << DebugText();
-  }
-
-  HANDLE job_ = nullptr;
-  BOOL result_ = FALSE;
-  DWORD lastError_ = 0;
 };
 
 }  // namespace
 
 TEST_F(GraphSendTest, SecretSendArrivesAsTheSameMessageTheCdoPathSends) {
-  WriteSetting("MailTransport", "SMTP");
-  ASSERT_EQ(Send(L"0299995501").statusId, FS_COMPLETED);
-  WriteSetting("MailTransport", "Microsoft365");
-  const StatusPacket final = Send(L"0299995502");
-  EXPECT_TRUE(result_);
-  EXPECT_EQ(final.statusId, FS_COMPLETED);
-  EXPECT_EQ(final.pageCount, 3u);
+  const auto graph = ExpectSameMessageAsCdo("Microsoft365", L"0299995501", L"0299995502", TestFax(L"fine3.tif"));
   EXPECT_EQ(LogLines("accepted.log", "sendMail 0299995502"), 1u);
-
-  const auto cdo = FindBySubject(GatewayServer("open"), "0299995501");
-  const auto graph = FindBySubject(GatewayServer("open"), "0299995502");
-  ASSERT_TRUE(cdo && graph);
+  ASSERT_TRUE(graph);
   EXPECT_EQ(graph->mailFrom, kSender);
-  EXPECT_EQ(graph->recipients, std::vector<std::string>{"0299995502@t37gw.corvisk.example"});
-  EXPECT_EQ(HeaderNames(*graph), HeaderNames(*cdo));
-  for (const char* name : {"From", "Sender", "X-Corvisk-fax-password", "MIME-Version"})
-    EXPECT_EQ(graph->Header(name), cdo->Header(name)) << name;
-  EXPECT_EQ(graph->body, cdo->body);
-  ASSERT_EQ(graph->attachments.size(), 1u);
-  EXPECT_EQ(graph->attachments[0].substr(graph->attachments[0].find(' ')),
-            cdo->attachments[0].substr(cdo->attachments[0].find(' ')))
-      << "type and size";
-  EXPECT_EQ(graph->AttachmentBytes(AttachmentName(*graph)), cdo->AttachmentBytes(AttachmentName(*cdo)));
 }
 
 TEST_F(GraphSendTest, CertificateSendSignsAnAssertionTheTokenEndpointAccepts) {
@@ -213,32 +133,12 @@ TEST_F(GraphSendTest, LargeFaxGoesUpInPiecesAndLeavesAsOneMessage) {
 
 TEST_F(GraphSendTest, ConcurrentJobsShareOneToken) {
   const size_t before = LogLines("tokens.log", "issued");
-  constexpr int kJobs = 4;
-  std::vector<HANDLE> jobs;
-  for (int i = 0; i < kJobs; ++i) jobs.push_back(StartJob(100 + i));
-  std::vector<std::thread> threads;
-  const std::wstring document = TestFax(L"normal1.tif");
-  std::vector<BOOL> results(kJobs, FALSE);
-  for (int i = 0; i < kJobs; ++i) {
-    threads.emplace_back([&, i] {
-      const std::wstring number = L"02999956" + std::to_wstring(10 + i);
-      FAX_SEND send = SendFor(number.c_str());
-      send.FileName = const_cast<wchar_t*>(document.c_str());
-      results[i] = Host().FaxDevSend(jobs[i], &send, nullptr);
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (HANDLE job : jobs) EndJob(job);
-  TakePackets();
-  EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), kJobs);
+  std::vector<std::wstring> numbers;
+  for (int i = 0; i < 4; ++i) numbers.push_back(L"02999956" + std::to_wstring(10 + i));
+  const std::vector<BOOL> results = SendConcurrently(numbers, std::vector<std::wstring>(4, TestFax(L"normal1.tif")));
+  EXPECT_EQ(std::count(results.begin(), results.end(), TRUE), 4);
   EXPECT_EQ(LogLines("tokens.log", "issued"), before + 1);
 }
-
-struct FaultCase {
-  const wchar_t* number;
-  const char* textStart;  // empty: the fax goes out after the service's wait
-  size_t sendMailRequests;
-};
 
 TEST_F(GraphSendTest, TokenIsRenewedWithinFiveMinutesOfItsExpiry) {
   const size_t before = LogLines("tokens.log", "issued");
@@ -253,31 +153,22 @@ TEST_F(GraphSendTest, TokenIsRenewedWithinFiveMinutesOfItsExpiry) {
 
 TEST_F(GraphSendTest, GraphFaultsGiveTheirTextsAndNoSecondMessage) {
   WriteSetting("SMTPTimeout", "10");  // room for three waits of a second
-  const FaultCase cases[] = {
-      {L"8100000001", "Microsoft Graph refused to send as sender@example.com (HTTP 403 ErrorAccessDenied). Grant", 1},
-      {L"8200000001", "Microsoft Graph does not know the mailbox sender@example.com (HTTP 404 ErrorInvalidUser)", 1},
-      {L"8300000001", "Microsoft Graph refused the fax as too large (HTTP 413 RequestEntityTooLarge)", 1},
-      {L"8400000001", "", 2},
-      {L"8500000001", "Microsoft Graph throttled the application and asked it to wait longer", 4},
-      {L"8600000001", "", 2},
-      {L"8700000001", "Microsoft Graph is not available (HTTP 500 InternalServerError). Send the fax again later.", 1},
-      {L"8900000001", "Microsoft Graph refused the application's token twice (HTTP 401 InvalidAuthenticationToken)", 2},
-  };
-  for (const FaultCase& fault : cases) {
-    const std::string number(fault.number, fault.number + wcslen(fault.number));
-    SCOPED_TRACE(number);
-    ClearCapture();
-    const size_t before = LogLines("requests.log", kSendMailRequest);
-    const StatusPacket final = Send(fault.number, TestFax(L"normal1.tif"));
-    if (*fault.textStart) {
-      ExpectFailure(final, fault.textStart);
-      EXPECT_FALSE(FindBySubject(GatewayServer("open"), number));
-    } else {
-      EXPECT_EQ(final.statusId, FS_COMPLETED);
-      EXPECT_TRUE(FindBySubject(GatewayServer("open"), number));
-    }
-    EXPECT_EQ(LogLines("requests.log", kSendMailRequest) - before, fault.sendMailRequests);
-  }
+  ExpectSendFaults(
+      {
+          {L"8100000001", "Microsoft Graph refused to send as sender@example.com (HTTP 403 ErrorAccessDenied). Grant",
+           1},
+          {L"8200000001", "Microsoft Graph does not know the mailbox sender@example.com (HTTP 404 ErrorInvalidUser)",
+           1},
+          {L"8300000001", "Microsoft Graph refused the fax as too large (HTTP 413 RequestEntityTooLarge)", 1},
+          {L"8400000001", "", 2},
+          {L"8500000001", "Microsoft Graph throttled the application and asked it to wait longer", 4},
+          {L"8600000001", "", 2},
+          {L"8700000001", "Microsoft Graph is not available (HTTP 500 InternalServerError). Send the fax again later.",
+           1},
+          {L"8900000001", "Microsoft Graph refused the application's token twice (HTTP 401 InvalidAuthenticationToken)",
+           2},
+      },
+      TestFax(L"normal1.tif"), [] { return LogLines("requests.log", kSendMailRequest); });
 }
 
 TEST_F(GraphSendTest, TokenAndCredentialFaultsSayWhatToDo) {
@@ -291,50 +182,32 @@ TEST_F(GraphSendTest, TokenAndCredentialFaultsSayWhatToDo) {
     WriteBinarySetting("M365Certificate", certificate);
     WriteBinarySetting("M365CertificateKey", Protected(blob));
   };
-  const struct {
-    std::function<void()> arrange;
-    const char* textStart;
-  } cases[] = {
-      {[] { WriteBinarySetting("M365ClientSecret", Protected("wrong")); },
-       "Microsoft 365 refused the client secret as wrong (AADSTS7000215)."},
-      {[] { WriteBinarySetting("M365ClientSecret", Protected("expired-secret")); },
-       "Microsoft 365 refused the client secret: it has expired (AADSTS7000222)."},
-      {[] { WriteSetting("M365ClientId", "99999999-bbbb-cccc-dddd-eeeeeeeeeeee"); },
-       "Microsoft 365 does not know the application in this tenant (AADSTS700016)."},
-      {[] { WriteSetting("M365TenantId", "contoso.onmicrosoft.com"); },
-       "Microsoft 365 does not know the tenant (AADSTS90002)."},
-      {[] { WriteBinarySetting("M365ClientSecret", std::string(64, 'x')); },
-       "The protected Microsoft 365 client secret cannot be decrypted on this machine"},
-      {[&] { writeCertificate("stranger"); }, "Microsoft 365 refused the certificate credential (AADSTS700027)."},
-      {[&] { writeCertificate("expired"); }, "The Microsoft 365 certificate expired on "},
-      {[] { DeleteSetting("M365ClientSecret"); }, "Microsoft 365 is the mail transport but no credential is stored."},
-      {[] { WriteSetting("MailTransport", "Gmail"); },
-       "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP, Microsoft365 or Google."},
-  };
-  int index = 0;
-  for (const auto& fault : cases) {
-    SCOPED_TRACE(fault.textStart);
-    SetUpSettingsAgain();
-    fault.arrange();
-    ClearCapture();
-    const std::wstring number = L"02999957" + std::to_wstring(10 + index++);
-    ExpectFailure(Send(number.c_str(), TestFax(L"normal1.tif")), fault.textStart);
-    EXPECT_FALSE(FindBySubject(GatewayServer("open"), std::string(number.begin(), number.end())));
-  }
+  ExpectArrangedFaults(
+      {
+          {[] { WriteBinarySetting("M365ClientSecret", Protected("wrong")); },
+           "Microsoft 365 refused the client secret as wrong (AADSTS7000215)."},
+          {[] { WriteBinarySetting("M365ClientSecret", Protected("expired-secret")); },
+           "Microsoft 365 refused the client secret: it has expired (AADSTS7000222)."},
+          {[] { WriteSetting("M365ClientId", "99999999-bbbb-cccc-dddd-eeeeeeeeeeee"); },
+           "Microsoft 365 does not know the application in this tenant (AADSTS700016)."},
+          {[] { WriteSetting("M365TenantId", "contoso.onmicrosoft.com"); },
+           "Microsoft 365 does not know the tenant (AADSTS90002)."},
+          {[] { WriteBinarySetting("M365ClientSecret", std::string(64, 'x')); },
+           "The protected Microsoft 365 client secret cannot be decrypted on this machine"},
+          {[&] { writeCertificate("stranger"); }, "Microsoft 365 refused the certificate credential (AADSTS700027)."},
+          {[&] { writeCertificate("expired"); }, "The Microsoft 365 certificate expired on "},
+          {[] { DeleteSetting("M365ClientSecret"); },
+           "Microsoft 365 is the mail transport but no credential is stored."},
+          {[] { WriteSetting("MailTransport", "Gmail"); },
+           "The setting MailTransport names no known transport (\"Gmail\"). Set it to SMTP, Microsoft365 or Google."},
+      },
+      L"02999957", TestFax(L"normal1.tif"), [] { return LogLines("requests.log", "POST /v1.0/"); });
 }
 
 TEST_F(GraphSendTest, StalledSendIsNotSentAgain) {
   const StatusPacket final = Send(L"8800000002", TestFax(L"normal1.tif"));
   EXPECT_EQ(LogLines("requests.log", std::string(kSendMailRequest) + " stalled"), 1u);
-  EXPECT_EQ(final.statusId, FS_FATAL_ERROR);
-  const std::vector<CapturedEvent> events = Events();
-  ASSERT_EQ(events.size(), 1u);
-  const std::string& text = events[0].strings.at(0);
-  if (text.find("(WinHTTP error 12152)") != std::string::npos)
-    GTEST_SKIP() << "Wine's WinHTTP does not end a TLS request at its receive time-out; it waited for the stand-in to "
-                    "close the connection: "
-                 << text;
-  EXPECT_EQ(text.rfind(StandInHost() + " did not answer within 4 seconds (WinHTTP error 12002)", 0), 0u) << text;
+  ExpectStalledSendTimedOut(final, StandInHost());
 }
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "ChildProcess.h"
 #include "FaxComState.h"
-#include "ProviderFixture.h"
+#include "GatewaySendFixture.h"
 #include "SettingsKey.h"
 #include "SuppServerSupport.h"
 #include "servers/QuendrySupp.h"
@@ -24,37 +24,19 @@ constexpr SimulatedPlatform kWindows2000{5, 0, false};
 constexpr SimulatedPlatform kWindowsXp{5, 1, false};
 constexpr SimulatedPlatform kServer2003{5, 2, true};
 constexpr char kConfiguredSender[] = "sender@example.com";
-class JobLookupSendTest : public ProviderTest {
+class JobLookupSendTest : public GatewayTest {
  protected:
   static void SetUpTestSuite() {
     for (const wchar_t* server : {L"QuendrySuppDetails.exe", L"QuendrySuppEmail.exe"}) RunServer(server, L"-RegServer");
   }
-  void SetUp() override {
-    ProviderTest::SetUp();
-    DeleteSettingsKey();
-    WriteMinimalSettings();
-    WriteSetting("SMTPServer", "127.0.0.1");
-    WriteSetting("SMTPPort", std::to_string(GatewayServer("open").Port()));
-    WriteSetting("DebugOutput", "Y");
-  }
-  void TearDown() override {
-    StopSimulatingPlatform();
-    DeleteSettingsKey();
-    ProviderTest::TearDown();
-  }
-
   // Sends the three-page fax to number as a job of the simulated platform.
   StatusPacket SendOn(const SimulatedPlatform& platform, const wchar_t* number) {
     SimulatePlatform(platform);
     StartService();
     HANDLE job = StartJob();
-    const std::wstring fax = TestFax(L"fine3.tif");
-    FAX_SEND send = SendFor(number);
-    send.FileName = const_cast<wchar_t*>(fax.c_str());
-    result_ = Host().FaxDevSend(job, &send, nullptr);
-    const std::vector<StatusPacket> packets = TakePackets();
+    const std::vector<StatusPacket> packets = SendOnJob(job, number, TestFax(L"fine3.tif"));
     EndJob(job);
-    return packets.empty() ? StatusPacket{} : packets.back();
+    return FinalPacket(packets);
   }
 
   // The message the gateway stored under subject.
@@ -70,7 +52,6 @@ class JobLookupSendTest : public ProviderTest {
   }
 
   FaxServerState state_;
-  BOOL result_ = FALSE;
 };
 
 TEST_F(JobLookupSendTest, WorkstationPutsTheJobIdIntoTheSubjectButKeepsTheSender) {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <random>
-
 #include "GatewayMailbox.h"
 #include "SettingsKey.h"
 #include "cloudmail/ProtectedData.h"
@@ -42,32 +39,6 @@ std::string Protected(const std::string& secret) {
   std::string blob;
   EXPECT_EQ(ProtectSecret(secret, blob), 0u);
   return blob;
-}
-
-std::wstring WriteLargeDocument(const std::wstring& path, unsigned rows) {
-  constexpr uint32_t kWidth = 1728;
-  const uint32_t stripBytes = kWidth / 8 * rows;
-  const uint16_t entries[][2] = {{256, kWidth}, {257, 0}, {258, 1}, {259, 1}, {262, 0}, {273, 0}, {278, 0}, {279, 0}};
-  constexpr uint32_t kStripAt = 8 + 2 + 8 * 12 + 4;
-  std::string bytes("II*\0\x08\0\0\0", 8);
-  const auto put16 = [&bytes](uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); };
-  const auto put32 = [&bytes](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
-  put16(8);
-  for (const auto& [tag, value] : entries) {
-    put16(tag);
-    put16(4);
-    put32(1);
-    put32(tag == 257 ? rows : tag == 273 ? kStripAt : tag == 278 ? rows : tag == 279 ? stripBytes : value);
-  }
-  put32(0);
-  std::mt19937 random(7);
-  bytes.reserve(bytes.size() + stripBytes);
-  for (uint32_t i = 0; i < stripBytes; ++i) bytes += static_cast<char>(random() & 0xFF);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return path;
 }
 
 }  // namespace corvisk::test

@@ -1,10 +1,12 @@
 #pragma once
 // What the Windows tests of the cloud transports share: the HTTPS stand-ins
 // of tests/cloud/cloud-fixture (their ports and logs), protected settings,
-// and fax documents too large for one request.
+// and, through TestDocuments.h, fax documents too large for one request.
 #include <windows.h>
 
 #include <string>
+
+#include "TestDocuments.h"
 
 namespace corvisk::test {
 
@@ -18,8 +20,5 @@ size_t StandInLogLines(const std::string& log, const std::string& prefix);
 void WriteBinarySetting(const char* name, const std::string& bytes);
 // The secret protected as the configuration program stores it.
 std::string Protected(const std::string& secret);
-
-// An uncompressed one-page document of noise, 216 bytes a row.
-std::wstring WriteLargeDocument(const std::wstring& path, unsigned rows);
 
 }  // namespace corvisk::test
