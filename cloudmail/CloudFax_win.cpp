@@ -39,9 +39,10 @@ CloudOutcome ComposeCloudFax(const CloudFax& fax, std::string& text) {
   if (!GetFileSizeEx(file.get(), &size)) return DocumentReadFailure(GetLastError(), path);
   std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
   DWORD got = 0;
-  if (!bytes.empty() &&
-      (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size()))
-    return DocumentReadFailure(got != bytes.size() ? ERROR_HANDLE_EOF : GetLastError(), path);
+  if (!bytes.empty()) {
+    const BOOL read = ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    if (!read || got != bytes.size()) return DocumentReadFailure(read ? ERROR_HANDLE_EOF : GetLastError(), path);
+  }
   text = MimeMessageText(CloudFaxContent(fax), CloudFaxBoundary(fax), {bytes});
   return {};
 }

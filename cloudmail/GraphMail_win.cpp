@@ -124,9 +124,9 @@ CloudOutcome GraphSend::UploadPieces(const std::string& uploadUrl, unsigned long
     HttpsRequest request = client_.NewRequest(L"PUT", uploadUrl, "application/octet-stream");
     request.body.resize(static_cast<size_t>(std::min<unsigned long long>(kUploadChunkBytes, size - at)));
     DWORD got = 0;
-    if (!ReadFile(file.get(), request.body.data(), static_cast<DWORD>(request.body.size()), &got, nullptr) ||
-        got != request.body.size())
-      return DocumentReadFailure(got != request.body.size() ? ERROR_HANDLE_EOF : GetLastError(), fax_.attachmentPath);
+    const BOOL read = ReadFile(file.get(), request.body.data(), static_cast<DWORD>(request.body.size()), &got, nullptr);
+    if (!read || got != request.body.size())
+      return DocumentReadFailure(read ? ERROR_HANDLE_EOF : GetLastError(), fax_.attachmentPath);
     request.headers += ToWide(FormatText("Content-Range: bytes %llu-%llu/%llu\r\n", at, at + got - 1, size));
     HttpsResponse response;
     const CloudOutcome outcome = client_.Send(request, response);

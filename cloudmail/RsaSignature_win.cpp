@@ -4,16 +4,22 @@
 #include <cstring>
 
 #include "win32/CryptoHandles.h"
+#include "win32/SecureWipe.h"
 
 namespace corvisk {
 namespace {
 
 // What CNG needs of a CryptoAPI private key blob (header, then modulus,
 // prime 1, prime 2 and more, little-endian).
+// The primes are wiped however the key goes out of scope.
 struct LegacyRsaKey {
   unsigned bits = 0;
   DWORD publicExponent = 0;
   std::string modulus, prime1, prime2;  // big-endian, as CNG wants them
+  ~LegacyRsaKey() {
+    WipeText(prime1);
+    WipeText(prime2);
+  }
 };
 
 std::string BigEndian(const BYTE* littleEndian, size_t size) {
@@ -103,16 +109,15 @@ HRESULT DecodeRsaPrivateKey(const std::string& pkcs1, std::string& privateKeyBlo
 HRESULT SignRs256(const std::string& privateKeyBlob, std::string_view input, std::string& signature) {
   LegacyRsaKey key;
   if (!ReadLegacyBlob(privateKeyBlob, key)) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-  std::string blob = CngPrivateBlob(key);
   unique_bcrypt_algorithm sha256;
   NTSTATUS status = BCryptOpenAlgorithmProvider(sha256.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
   if (!BCRYPT_SUCCESS(status)) return HRESULT_FROM_NT(status);
   BYTE digest[32];
   HRESULT result = Sha256(sha256.get(), input, digest);
-  if (SUCCEEDED(result)) result = SignDigest(blob, digest, signature);
-  SecureZeroMemory(blob.data(), blob.size());
-  SecureZeroMemory(key.prime1.data(), key.prime1.size());
-  SecureZeroMemory(key.prime2.data(), key.prime2.size());
+  if (FAILED(result)) return result;
+  std::string blob = CngPrivateBlob(key);
+  result = SignDigest(blob, digest, signature);
+  WipeText(blob);
   return result;
 }
 

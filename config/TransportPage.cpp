@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "cloudmail/CertificateImport.h"
@@ -22,6 +20,7 @@
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
 #include "win32/Handles.h"
+#include "win32/SecureWipe.h"
 #include "win32/SystemMessage.h"
 #include "win32/WaitCursor.h"
 
@@ -103,9 +102,23 @@ int CloudOf(const M365Settings& settings) {
   return kCloudCount;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+// The common file dialog; a save asks before it overwrites, an open wants an
+// existing file. False when the administrator cancels.
+bool AskForFile(HWND owner, bool save, const wchar_t* filter, const wchar_t* title, std::wstring& path) {
+  wchar_t name[MAX_PATH] = L"";
+  lstrcpynW(name, path.c_str(), MAX_PATH);
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter;
+  dialog.lpstrFile = name;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrTitle = title;
+  dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  if (save) dialog.lpstrDefExt = L"cer";
+  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return false;
+  path = name;
+  return true;
 }
 
 // A file that could not be written whole is removed again.
@@ -123,11 +136,6 @@ DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
   }
   if (error) DeleteFileW(path);
   return error;
-}
-
-bool EndsWith(const std::string& text, const char* suffix) {
-  const size_t length = lstrlenA(suffix);
-  return text.size() >= length && lstrcmpiA(text.c_str() + text.size() - length, suffix) == 0;
 }
 
 // Subject, thumbprint and expiry of the certificate; days left through daysLeft.
@@ -280,20 +288,14 @@ bool CTransportPage::Validate() {
 
 void CTransportPage::ImportCertificate() {
   if (!UpdateData(true)) return;
-  char path[MAX_PATH] = "";
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = Window();
-  dialog.lpstrFilter = "Certificate and key (*.pfx;*.p12;*.pem)\0*.pfx;*.p12;*.pem\0All files\0*.*\0";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&dialog)) return;
-  const std::string bytes = ReadFileBytes(path);
+  std::wstring path;
+  if (!AskForFile(Window(), false, L"Certificate and key (*.pfx;*.p12;*.pem)\0*.pfx;*.p12;*.pem\0All files\0*.*\0",
+                  nullptr, path))
+    return;
   ImportedCredential credential;
-  const CloudOutcome outcome = EndsWith(path, ".pem")
-                                   ? ImportPemCredential(bytes, credential)
-                                   : ImportPfxCredential(bytes, ToWide(m_strPfxPassword), credential);
+  std::wstring password = ToWide(m_strPfxPassword);
+  const CloudOutcome outcome = ImportCredentialFile(path, password, credential);
+  WipeText(password);
   if (FAILED(outcome.result)) {
     ShowMessage(Window(), outcome.text, MB_ICONERROR);
     return;
@@ -317,17 +319,8 @@ void CTransportPage::KeepCertificate(const ImportedCredential& credential) {
 // of no use, so nothing is kept when the file cannot be written.
 void CTransportPage::CreateCertificate() {
   if (!UpdateData(true)) return;
-  wchar_t path[MAX_PATH] = L"CorviskFSP.cer";
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = Window();
-  dialog.lpstrFilter = L"Certificate (*.cer)\0*.cer\0";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrDefExt = L"cer";
-  dialog.lpstrTitle = L"Save the certificate to upload";
-  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetSaveFileNameW(&dialog)) return;
+  std::wstring path = L"CorviskFSP.cer";
+  if (!AskForFile(Window(), true, L"Certificate (*.cer)\0*.cer\0", L"Save the certificate to upload", path)) return;
   wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
   DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
   GetComputerNameW(computer, &size);
@@ -342,7 +335,7 @@ void CTransportPage::CreateCertificate() {
     ShowMessage(Window(), outcome.text, MB_ICONERROR);
     return;
   }
-  if (const DWORD error = WriteWholeFile(path, credential.certificate)) {
+  if (const DWORD error = WriteWholeFile(path.c_str(), credential.certificate)) {
     ShowMessage(Window(), "The certificate could not be saved as " + ToAnsi(path) + ": " + SystemMessageText(error),
                 MB_ICONERROR);
     return;
@@ -357,16 +350,10 @@ void CTransportPage::CreateCertificate() {
 // The key is read now and kept in memory, protected, until Apply stores it.
 void CTransportPage::ImportGoogleKey() {
   if (!UpdateData(true)) return;
-  wchar_t path[MAX_PATH] = L"";
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = Window();
-  dialog.lpstrFilter = L"Google key file (*.json)\0*.json\0All files\0*.*\0";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrTitle = L"Import Google key file";
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&dialog)) return;
+  std::wstring path;
+  if (!AskForFile(Window(), false, L"Google key file (*.json)\0*.json\0All files\0*.*\0", L"Import Google key file",
+                  path))
+    return;
   ImportedGoogleKey key;
   const CloudOutcome outcome = ImportGoogleKeyFile(path, key);
   if (FAILED(outcome.result)) {

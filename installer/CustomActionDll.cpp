@@ -8,6 +8,7 @@
 #include <string>
 
 #include "installer/SettingsKeyActions.h"
+#include "win32/SecureWipe.h"
 #include "installer/SilentSettings.h"
 #include "launch/AppletStart.h"
 #include "win32/ExceptionBoundary.h"
@@ -50,10 +51,12 @@ extern "C" UINT WINAPI SecureSettingsKey(MSIHANDLE /*install*/) { return corvisk
 // carries the gateway password). Immediate; sets nothing when none is given.
 extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    const std::wstring gathered =
+    std::wstring gathered =
         corvisk::GatherSilentSettings([&](const wchar_t* property) { return ReadProperty(install, property); });
     if (gathered.empty()) return UINT{ERROR_SUCCESS};
-    return MsiSetPropertyW(install, kWriteSilentSettingsAction, gathered.c_str());
+    const UINT result = MsiSetPropertyW(install, kWriteSilentSettingsAction, gathered.c_str());
+    corvisk::WipeText(gathered);
+    return result;
   });
 }
 
@@ -61,8 +64,11 @@ extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
 // a Registry row again at every repair, from properties no longer given.
 extern "C" UINT WINAPI WriteSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    return corvisk::WriteSilentSettings(ReadProperty(install, L"CustomActionData"),
-                                        [install](const std::string& line) { LogLine(install, line); });
+    std::wstring data = ReadProperty(install, L"CustomActionData");
+    const UINT result =
+        corvisk::WriteSilentSettings(data, [install](const std::string& line) { LogLine(install, line); });
+    corvisk::WipeText(data);
+    return result;
   });
 }
 

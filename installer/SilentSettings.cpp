@@ -1,5 +1,6 @@
 #include "installer/SilentSettings.h"
 
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "win32/Handles.h"
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
+#include "win32/SecureWipe.h"
 
 namespace corvisk {
 namespace {
@@ -103,7 +105,10 @@ UINT WriteEntry(const Entries& entries, const std::wstring& name, const std::wst
     log("M365CERTPASSWORD: It is given without M365CERTFILE, the file it opens.");
     return ERROR_INSTALL_FAILURE;
   }
-  return WriteSettingsText(ToAnsi(name).c_str(), ToAnsi(text));
+  std::string value = ToAnsi(text);
+  const UINT written = WriteSettingsText(ToAnsi(name).c_str(), value);
+  WipeText(value);
+  return written;
 }
 
 bool IsSilentSettingValue(std::wstring_view name) {
@@ -134,9 +139,13 @@ bool TakeEntry(std::wstring_view& rest, std::wstring& name, std::wstring& text) 
 std::wstring GatherSilentSettings(const std::function<std::wstring(const wchar_t* property)>& readProperty) {
   std::wstring gathered;
   for (const SilentSetting& setting : kSilentSettings) {
-    const std::wstring text = readProperty(setting.property);
+    std::wstring text = readProperty(setting.property);
     if (text.empty()) continue;
-    gathered += std::wstring(setting.valueName) + L'=' + std::to_wstring(text.size()) + L':' + text;
+    // Appended piece by piece: a temporary holding the secret would go back
+    // to the heap unwiped.
+    gathered.append(setting.valueName).append(1, L'=').append(std::to_wstring(text.size())).append(1, L':');
+    gathered += text;
+    WipeText(text);
   }
   return gathered;
 }
@@ -146,6 +155,7 @@ UINT WriteSilentSettings(const std::wstring& gathered, const SilentSettingsLog& 
     // All are read before any is written: a certificate file needs its
     // password, which comes later.
     Entries entries;
+    entries.reserve(std::size(kSilentSettings));  // no unwiped copies left by growth
     std::wstring_view rest = gathered;
     std::wstring name, text;
     while (!rest.empty()) {
