@@ -57,7 +57,9 @@ class TestMailTest : public ::testing::Test {
     // Wine does not suspend a local server's class when its last object
     // goes, so a creation while the previous server ends can fail with
     // REGDB_E_CLASSNOTREG; Windows starts a new server instead.
-    if (transport == TestMailTransport::SuppEmail) EXPECT_TRUE(WaitForProcessCount(L"QuendrySuppEmail.exe", 0, 10000));
+    if (transport == TestMailTransport::SuppEmail) {
+      EXPECT_TRUE(WaitForProcessCount(L"QuendrySuppEmail.exe", 0, 10000));
+    }
     error_ = kStale;
     return SubmitTestMail(request, transport, error_);
   }
