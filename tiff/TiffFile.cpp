@@ -36,25 +36,64 @@ TiffStatus OutputFile::Keep() {
   return status;
 }
 
-bool TiffReader::InWindow(uint64_t offset, size_t size) const {
-  return offset >= windowAt_ && offset - windowAt_ <= window_.size() && size <= window_.size() - (offset - windowAt_);
+bool FileView::Map(const TiffFile& file, uint64_t offset, uint64_t size, size_t viewSize) {
+  const uint64_t start = offset - offset % TiffFile::MapGranularity();
+  if (!file.Mappable() || offset > file.Size() || size > file.Size() - offset || offset + size - start > viewSize) {
+    return false;
+  }
+  Unmap();
+  const auto length = static_cast<size_t>(std::min<uint64_t>(viewSize, file.Size() - start));
+  base_ = file.MapRegion(start, length);
+  if (!base_) return false;
+  at_ = start;
+  size_ = length;
+  return true;
+}
+
+void FileView::Unmap() {
+  if (!base_) return;
+  TiffFile::UnmapRegion(base_, size_);
+  base_ = nullptr;
+  size_ = 0;
 }
 
 TiffStatus TiffReader::ReadAt(uint64_t offset, void* data, size_t size) {
   auto* bytes = static_cast<unsigned char*>(data);
   if (size == 0) return {};
   if (tracking_) MarkRead(offset, size);
+  if (TiffStatus status = Copy(offset, bytes, size); !status) return AtOffset(status, offset);
+  ApplyOverlay(offset, bytes, size);
+  return {};
+}
+
+bool TiffReader::ReadsAsIs(uint64_t offset, uint64_t size) {
+  if (tracking_) MarkRead(offset, size);
+  return !Overlaid(offset, size);
+}
+
+// From the view where the file can be mapped, else from the window, else (too
+// large for the window, or running past the end) the file itself decides.
+TiffStatus TiffReader::Copy(uint64_t offset, unsigned char* data, size_t size) {
+  if (InView(offset, size)) {
+    if (uint32_t error = CopyFromView(data, view_.At(offset), size)) return Fail(TiffFault::CannotRead, error);
+    return {};
+  }
   if (!InWindow(offset, size) && size < kWindowSize && offset < Size()) {
     if (TiffStatus status = Fill(offset); !status) return status;
   }
   if (InWindow(offset, size)) {
-    std::memcpy(bytes, window_.data() + (offset - windowAt_), size);
+    std::memcpy(data, window_.data() + (offset - windowAt_), size);
     return {};
   }
-  // Too large for the window, or running past the end: the file itself decides.
-  if (TiffStatus status = file_.ReadAt(offset, bytes, size); !status) return AtOffset(status, offset);
-  ApplyOverlay(offset, bytes, size);
-  return {};
+  return file_.ReadAt(offset, data, size);
+}
+
+bool TiffReader::InView(uint64_t offset, size_t size) {
+  return view_.Holds(offset, size) || view_.Map(file_, offset, size, kViewSize);
+}
+
+bool TiffReader::InWindow(uint64_t offset, size_t size) const {
+  return offset >= windowAt_ && offset - windowAt_ <= window_.size() && size <= window_.size() - (offset - windowAt_);
 }
 
 TiffStatus TiffReader::Fill(uint64_t offset) {
@@ -63,9 +102,8 @@ TiffStatus TiffReader::Fill(uint64_t offset) {
   windowAt_ = offset;
   if (TiffStatus status = file_.ReadAt(offset, window_.data(), size); !status) {
     window_.clear();
-    return AtOffset(status, offset);
+    return status;
   }
-  ApplyOverlay(offset, window_.data(), size);
   return {};
 }
 
@@ -80,6 +118,11 @@ void TiffReader::ApplyOverlay(uint64_t offset, unsigned char* data, size_t size)
   }
 }
 
+bool TiffReader::Overlaid(uint64_t offset, uint64_t size) const {
+  auto it = overlay_.lower_bound(offset >= kEntrySize ? offset - kEntrySize + 1 : 0);
+  return it != overlay_.end() && it->first < offset + size;
+}
+
 // An entry overlapping earlier ones takes their place where they overlap, as
 // a later write would; so the order in which they are applied does not matter.
 void TiffReader::OverlayEntry(uint64_t offset, const unsigned char* entry) {
@@ -88,7 +131,6 @@ void TiffReader::OverlayEntry(uint64_t offset, const unsigned char* entry) {
     CopyOverlap(offset, entry, kEntrySize, it->first, it->second.data(), kEntrySize);
   }
   std::copy(entry, entry + kEntrySize, overlay_[offset].begin());
-  Refresh(offset, entry, kEntrySize);
 }
 
 // Reads mostly continue or fill in one region, so that case changes the
@@ -124,11 +166,12 @@ ChunkWriter::ChunkWriter(TiffFile& file) : file_(file), buffer_(kChunkSize) {}
 TiffStatus ChunkWriter::Append(const void* data, size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    if (used_ == buffer_.size()) {
+    if (pending_ == kChunkSize) {
       if (TiffStatus status = Flush(); !status) return status;
     }
-    const size_t part = std::min(size, buffer_.size() - used_);
+    const size_t part = std::min(size, kChunkSize - pending_);
     std::memcpy(buffer_.data() + used_, bytes, part);
+    AddSpan(buffer_.data() + used_, part, -1);
     used_ += part;
     bytes += part;
     size -= part;
@@ -136,26 +179,68 @@ TiffStatus ChunkWriter::Append(const void* data, size_t size) {
   return {};
 }
 
-// Reads straight into the free part of the buffer: no second copy of the data.
+// What cannot come from a view is read straight into the buffer: no second
+// copy of the data either way.
 TiffStatus ChunkWriter::AppendFrom(TiffReader& source, uint64_t offset, uint64_t length) {
   while (length > 0) {
-    if (used_ == buffer_.size()) {
+    if (pending_ == kChunkSize) {
       if (TiffStatus status = Flush(); !status) return status;
     }
-    const size_t part = static_cast<size_t>(std::min<uint64_t>(length, buffer_.size() - used_));
-    if (TiffStatus status = source.ReadAt(offset, buffer_.data() + used_, part); !status) return status;
-    used_ += part;
+    const size_t part = static_cast<size_t>(std::min<uint64_t>(length, kChunkSize - pending_));
+    if (!AppendFromView(source, offset, part)) {
+      if (TiffStatus status = source.ReadAt(offset, buffer_.data() + used_, part); !status) return status;
+      AddSpan(buffer_.data() + used_, part, -1);
+      used_ += part;
+    }
     offset += part;
     length -= part;
   }
   return {};
 }
 
+// The last span is kept for bytes of the buffer, which then join it.
+bool ChunkWriter::AppendFromView(TiffReader& source, uint64_t offset, size_t size) {
+  if (!kWritesFromViews || spanCount_ + 1 >= spans_.size() || !source.ReadsAsIs(offset, size)) return false;
+  SourceView* view = ViewHolding(source.File(), offset, size);
+  if (!view) return false;
+  AddSpan(view->view.At(offset), size, static_cast<int64_t>(offset));
+  view->inChunk = true;
+  return true;
+}
+
+// A view the pending chunk does not hold bytes of is free to move.
+ChunkWriter::SourceView* ChunkWriter::ViewHolding(const TiffFile& source, uint64_t offset, size_t size) {
+  for (SourceView& view : views_) {
+    if (view.view.Holds(offset, size)) return &view;
+  }
+  for (SourceView& view : views_) {
+    if (!view.inChunk) return view.view.Map(source, offset, size, kViewSize) ? &view : nullptr;
+  }
+  return nullptr;
+}
+
+// Bytes that continue the last span, in memory and in the source, join it.
+void ChunkWriter::AddSpan(const unsigned char* data, size_t size, int64_t source) {
+  pending_ += size;
+  if (spanCount_ > 0) {
+    ByteSpan& last = spans_[spanCount_ - 1];
+    const bool continues = last.source < 0 ? source < 0 : source == last.source + static_cast<int64_t>(last.size);
+    if (continues && last.data + last.size == data) {
+      last.size += size;
+      return;
+    }
+  }
+  spans_[spanCount_++] = ByteSpan{data, size, source};
+}
+
 TiffStatus ChunkWriter::Flush() {
-  if (used_ == 0) return {};
-  if (TiffStatus status = file_.WriteAt(flushed_, buffer_.data(), used_); !status) return status;
-  flushed_ += used_;
+  if (pending_ == 0) return {};
+  if (TiffStatus status = file_.WriteGathered(flushed_, spans_.data(), spanCount_); !status) return status;
+  flushed_ += pending_;
+  pending_ = 0;
   used_ = 0;
+  spanCount_ = 0;
+  for (SourceView& view : views_) view.inChunk = false;
   return {};
 }
 
