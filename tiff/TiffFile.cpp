@@ -43,7 +43,7 @@ bool FileView::Map(const TiffFile& file, uint64_t offset, uint64_t size, size_t 
   }
   Unmap();
   const auto length = static_cast<size_t>(std::min<uint64_t>(viewSize, file.Size() - start));
-  base_ = file.MapRegion(start, length);
+  base_ = file.MapRegion(start, length, reading_);
   if (!base_) return false;
   at_ = start;
   size_ = length;

@@ -52,9 +52,12 @@ class TiffFile {
   // Views can be mapped of a file opened for reading that has bytes and lives
   // where reading through a mapping is safe (see the platform files).
   bool Mappable() const { return mapping_ != -1; }
+  // How the pages of a view will be read: here and there, or every one of
+  // them (then they are mapped all at once, not one fault at a time).
+  enum class Reading { Scattered, Whole };
   // The start of a mapped view of `size` bytes from `offset` (a multiple of
   // MapGranularity()), or null when none could be made.
-  const unsigned char* MapRegion(uint64_t offset, size_t size) const;
+  const unsigned char* MapRegion(uint64_t offset, size_t size, Reading reading) const;
   static void UnmapRegion(const unsigned char* base, size_t size);
   static size_t MapGranularity();
 
@@ -81,7 +84,7 @@ uint32_t CopyFromView(void* to, const unsigned char* from, size_t size);
 // are read out of it with CopyFromView.
 class FileView {
  public:
-  FileView() = default;
+  explicit FileView(TiffFile::Reading reading = TiffFile::Reading::Scattered) : reading_(reading) {}
   FileView(const FileView&) = delete;
   FileView& operator=(const FileView&) = delete;
   ~FileView() { Unmap(); }
@@ -98,6 +101,7 @@ class FileView {
   const unsigned char* At(uint64_t offset) const { return base_ + (offset - at_); }
 
  private:
+  TiffFile::Reading reading_;
   const unsigned char* base_ = nullptr;
   uint64_t at_ = 0;  // the file offset of base_
   size_t size_ = 0;
@@ -148,7 +152,8 @@ class TiffReader {
   // the file holds them (no overlaid entry among them), so that a caller may
   // take them from the file itself.
   bool ReadsAsIs(uint64_t offset, uint64_t size);
-  // Keeps the window equal to the file after bytes were written to it.
+  // Keeps the window equal to the file after bytes were written to it (a
+  // file opened for writing is not mapped).
   void Refresh(uint64_t offset, const void* data, size_t size);
   void OverlayEntry(uint64_t offset, const unsigned char* entry);
 
@@ -200,7 +205,7 @@ class ChunkWriter {
  private:
   // A chunk may take data from two views: where one ends and the next begins.
   struct SourceView {
-    FileView view;
+    FileView view{TiffFile::Reading::Whole};
     bool inChunk = false;  // the pending chunk holds bytes of it
   };
 

@@ -198,14 +198,14 @@ TiffStatus TiffFile::WriteGathered(uint64_t offset, const ByteSpan* spans, size_
   return {};
 }
 
-const unsigned char* TiffFile::MapRegion(uint64_t offset, size_t size) const {
-  void* base = ::mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, static_cast<int>(mapping_), static_cast<off_t>(offset));
+const unsigned char* TiffFile::MapRegion(uint64_t offset, size_t size, Reading reading) const {
+  const int populate = reading == Reading::Whole ? MAP_POPULATE : 0;
+  void* base =
+      ::mmap(nullptr, size, PROT_READ, MAP_SHARED | populate, static_cast<int>(mapping_), static_cast<off_t>(offset));
   return base == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(base);
 }
 
-void TiffFile::UnmapRegion(const unsigned char* base, size_t size) {
-  ::munmap(const_cast<unsigned char*>(base), size);
-}
+void TiffFile::UnmapRegion(const unsigned char* base, size_t size) { ::munmap(const_cast<unsigned char*>(base), size); }
 
 size_t TiffFile::MapGranularity() {
   static const auto size = static_cast<size_t>(::sysconf(_SC_PAGESIZE));

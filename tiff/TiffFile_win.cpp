@@ -50,9 +50,9 @@ OVERLAPPED At(uint64_t offset) {
 // from elsewhere. Such files are read with ReadFile; a view is mapped only of
 // a file on a local fixed disk, whose failure would fault the process's own
 // code pages as well.
-constexpr ULONG kRemovableMedia = 0x1;                  // FILE_REMOVABLE_MEDIA
-constexpr ULONG kRemoteDevice = 0x10;                   // FILE_REMOTE_DEVICE
-constexpr DWORD kRecallOnDataAccess = 0x00400000;       // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+constexpr ULONG kRemovableMedia = 0x1;             // FILE_REMOVABLE_MEDIA
+constexpr ULONG kRemoteDevice = 0x10;              // FILE_REMOTE_DEVICE
+constexpr DWORD kRecallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
 
 bool OnLocalFixedDisk(HANDLE file) {
   FILE_FS_DEVICE_INFORMATION device{};
@@ -153,10 +153,10 @@ TiffStatus TiffFile::WriteGathered(uint64_t offset, const ByteSpan* spans, size_
   return {};
 }
 
-const unsigned char* TiffFile::MapRegion(uint64_t offset, size_t size) const {
-  return static_cast<const unsigned char*>(MapViewOfFile(AsHandle(mapping_), FILE_MAP_READ,
-                                                         static_cast<DWORD>(offset >> 32), static_cast<DWORD>(offset),
-                                                         size));
+// Views are read whole only where writes take data from them, not here.
+const unsigned char* TiffFile::MapRegion(uint64_t offset, size_t size, Reading) const {
+  return static_cast<const unsigned char*>(MapViewOfFile(
+      AsHandle(mapping_), FILE_MAP_READ, static_cast<DWORD>(offset >> 32), static_cast<DWORD>(offset), size));
 }
 
 void TiffFile::UnmapRegion(const unsigned char* base, size_t) { UnmapViewOfFile(base); }
