@@ -9,7 +9,9 @@ it alike. With a second faxtiff, that one is timed in the same rounds too
 
 Peak memory is shown beside that of a process that does nothing (`true`)
 and of faxtiff doing nothing (`faxtiff pages` on a document without pages),
-so the differences are the program's own.
+so the differences are the program's own. CPU time (user and system) is the
+median of the rounds too; the system calls of each command are counted once,
+under strace, outside the timed rounds.
 
 usage: tiff_restructure.py FAXTIFF [RUNS [BASELINE_FAXTIFF]]
 """
@@ -29,13 +31,32 @@ TIFFCP_RUNS = 3  # tiffcp decodes and takes seconds: a few runs show its scale
 
 
 def timed(command):
-    """Wall time and peak memory (KiB, from GNU time) of one run."""
+    """Wall time, peak memory (KiB, from GNU time) and CPU time of one run."""
     start = time.perf_counter()
-    done = subprocess.run(["/usr/bin/time", "-f", "%M", *command], capture_output=True, text=True)
-    elapsed = time.perf_counter() - start
-    if done.returncode != 0:
-        raise SystemExit(f"{' '.join(command)} failed: {done.stderr}")
-    return elapsed, int(done.stderr.split()[-1])
+    with tempfile.TemporaryFile("w+") as errors:
+        process = subprocess.Popen(["/usr/bin/time", "-f", "%M", *command], stdout=subprocess.DEVNULL, stderr=errors)
+        _, status, usage = os.wait4(process.pid, 0)
+        elapsed = time.perf_counter() - start
+        errors.seek(0)
+        text = errors.read()
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise SystemExit(f"{' '.join(command)} failed: {text}")
+    # GNU time waits for the command, so its usage includes the command's.
+    return elapsed, int(text.split()[-1]), usage.ru_utime + usage.ru_stime
+
+
+def system_calls(command, folder):
+    """The command's system calls, counted by strace: (total, the three most made)."""
+    counts = os.path.join(folder, "strace.txt")
+    subprocess.run(["strace", "-f", "-c", "-o", counts, *command], check=True, capture_output=True)
+    calls = {}
+    with open(counts) as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) >= 5 and fields[0][0].isdigit() and fields[-1] != "total":
+                calls[fields[-1]] = int(fields[3])
+    top = sorted(calls.items(), key=lambda item: -item[1])[:3]
+    return sum(calls.values()), ", ".join(f"{name} {count:,}" for name, count in top)
 
 
 def paired(commands, runs):
@@ -57,8 +78,8 @@ def idle_peaks(faxtiff, folder, runs):
     return {name: max(s[1] for s in got) for name, got in samples.items()}
 
 
-def ratio(samples, name, other):
-    return statistics.median(a[0] / b[0] for a, b in zip(samples[name], samples[other]))
+def ratio(samples, name, other, field=0):
+    return statistics.median(a[field] / b[field] for a, b in zip(samples[name], samples[other]))
 
 
 def compare(faxtiffs, fax, folder, runs, idle):
@@ -78,15 +99,22 @@ def compare(faxtiffs, fax, folder, runs, idle):
     for name, got in samples.items():
         seconds = statistics.median(s[0] for s in got)
         rss = max(s[1] for s in got)
-        print(f"  {name:22s} {seconds * 1000:8.1f} ms   peak {rss / 1024:6.1f} MiB"
+        cpu = statistics.median(s[2] for s in got)
+        print(f"  {name:22s} {seconds * 1000:8.1f} ms   CPU {cpu * 1000:6.1f} ms   peak {rss / 1024:6.1f} MiB"
               f"   over true {(rss - idle['true']) / 1024:5.2f} MiB   over idle faxtiff "
               f"{(rss - idle['faxtiff']) / 1024:5.2f} MiB")
-    print(f"faxtiff / cp:     {ratio(samples, 'faxtiff restructure', 'plain copy (cp)'):.2f}")
-    print(f"faxtiff / dd:     {ratio(samples, 'faxtiff restructure', 'dd bs=64k'):.2f}")
+    print("system calls:")
+    for name, command in commands.items():
+        total, top = system_calls(command, folder)
+        print(f"  {name:22s} {total:8,}   ({top})")
+    for other, label in (("plain copy (cp)", "cp"), ("dd bs=64k", "dd")):
+        print(f"faxtiff / {label}:     {ratio(samples, 'faxtiff restructure', other):.2f}"
+              f"   CPU {ratio(samples, 'faxtiff restructure', other, 2):.2f}")
     tiffcp = statistics.median(s[0] for s in samples["libtiff tiffcp"])
     print(f"faxtiff / tiffcp: {statistics.median(s[0] for s in samples['faxtiff restructure']) / tiffcp:.2f}")
     if "baseline faxtiff" in samples:
-        print(f"faxtiff / baseline faxtiff: {ratio(samples, 'faxtiff restructure', 'baseline faxtiff'):.2f}")
+        print(f"faxtiff / baseline faxtiff: {ratio(samples, 'faxtiff restructure', 'baseline faxtiff'):.2f}"
+              f"   CPU {ratio(samples, 'faxtiff restructure', 'baseline faxtiff', 2):.2f}")
 
 
 def main():
