@@ -58,7 +58,10 @@ bool OnLocalFixedDisk(HANDLE file) {
   FILE_FS_DEVICE_INFORMATION device{};
   IO_STATUS_BLOCK io{};
   if (NtQueryVolumeInformationFile(file, &io, &device, sizeof device, FileFsDeviceInformation) < 0) return false;
-  return device.DeviceType == FILE_DEVICE_DISK && (device.Characteristics & (kRemovableMedia | kRemoteDevice)) == 0;
+  // Windows names the disk, Wine the file system on it; a network redirector
+  // is neither.
+  const bool disk = device.DeviceType == FILE_DEVICE_DISK || device.DeviceType == FILE_DEVICE_DISK_FILE_SYSTEM;
+  return disk && (device.Characteristics & (kRemovableMedia | kRemoteDevice)) == 0;
 }
 
 bool DataIsAtHand(HANDLE file) {
