@@ -49,17 +49,6 @@ uint32_t MeasureFile(int fd, uint64_t& size, bool& regular) {
   return 0;
 }
 
-// Views are made of regular files opened for reading; anything else (a pipe,
-// an empty file) is read with read().
-uint32_t PrepareOpened(int fd, TiffFile::Access access, uint64_t& size, bool& mappable) {
-  if (uint32_t error = LockExclusively(fd)) return error;
-  if (access == TiffFile::Access::Create && ftruncate(fd, 0) != 0) return errno;
-  bool regular = false;
-  if (uint32_t error = MeasureFile(fd, size, regular)) return error;
-  mappable = access == TiffFile::Access::Read && regular && size > 0;
-  return 0;
-}
-
 // The lock is advisory: another process may still shrink a file while a view
 // of it is mapped, and touching a page past the new end raises SIGBUS (as a
 // failing disk does). A copy out of a view therefore runs under a guard that
@@ -98,11 +87,26 @@ bool InstallBusHandler() {
   return sigaction(SIGBUS, &action, &gPreviousBusAction) == 0;
 }
 
+// Once for the process, before the first view is mapped.
+bool GuardsViews() {
+  static const bool installed = InstallBusHandler();
+  return installed;
+}
+
+// Views are made of regular files opened for reading, once copies out of
+// them are guarded; anything else (a pipe, an empty file) is read with read().
+uint32_t PrepareOpened(int fd, TiffFile::Access access, uint64_t& size, bool& mappable) {
+  if (uint32_t error = LockExclusively(fd)) return error;
+  if (access == TiffFile::Access::Create && ftruncate(fd, 0) != 0) return errno;
+  bool regular = false;
+  if (uint32_t error = MeasureFile(fd, size, regular)) return error;
+  mappable = access == TiffFile::Access::Read && regular && size > 0 && GuardsViews();
+  return 0;
+}
+
 }  // namespace
 
 uint32_t CopyFromView(void* to, const unsigned char* from, size_t size) {
-  static const bool installed = InstallBusHandler();
-  if (!installed) return EIO;
   BusGuard guard;
   guard.begin = reinterpret_cast<uintptr_t>(from);
   guard.end = guard.begin + size;
