@@ -66,16 +66,35 @@ TiffStatus TiffReader::ReadAt(uint64_t offset, void* data, size_t size) {
   return {};
 }
 
-bool TiffReader::ReadsAsIs(uint64_t offset, uint64_t size) {
+const unsigned char* TiffReader::Lend(uint64_t offset, size_t size) {
   if (tracking_) MarkRead(offset, size);
-  return !Overlaid(offset, size);
+  if (Overlaid(offset, size)) return nullptr;
+  DataView* data = DataViewHolding(offset, size);
+  if (!data) return nullptr;
+  data->lent = true;
+  return data->view.At(offset);
 }
 
-// From the view where the file can be mapped, else from the window, else (too
+void TiffReader::ReturnLent() {
+  for (DataView& data : dataViews_) data.lent = false;
+}
+
+// A data view that holds no lent bytes is free to move.
+TiffReader::DataView* TiffReader::DataViewHolding(uint64_t offset, size_t size) {
+  for (DataView& data : dataViews_) {
+    if (data.view.Holds(offset, size)) return &data;
+  }
+  for (DataView& data : dataViews_) {
+    if (!data.lent) return data.view.Map(file_, offset, size, kViewSize) ? &data : nullptr;
+  }
+  return nullptr;
+}
+
+// From a view where the file can be mapped, else from the window, else (too
 // large for the window, or running past the end) the file itself decides.
 TiffStatus TiffReader::Copy(uint64_t offset, unsigned char* data, size_t size) {
-  if (InView(offset, size)) {
-    if (uint32_t error = CopyFromView(data, view_.At(offset), size)) return Fail(TiffFault::CannotRead, error);
+  if (const unsigned char* mapped = Mapped(offset, size)) {
+    if (uint32_t error = CopyFromView(data, mapped, size)) return Fail(TiffFault::CannotRead, error);
     return {};
   }
   if (!InWindow(offset, size) && size < kWindowSize && offset < Size()) {
@@ -88,8 +107,13 @@ TiffStatus TiffReader::Copy(uint64_t offset, unsigned char* data, size_t size) {
   return file_.ReadAt(offset, data, size);
 }
 
-bool TiffReader::InView(uint64_t offset, size_t size) {
-  return view_.Holds(offset, size) || view_.Map(file_, offset, size, kViewSize);
+// A directory mostly lies beside the image data just lent, already mapped.
+const unsigned char* TiffReader::Mapped(uint64_t offset, size_t size) {
+  for (const DataView& data : dataViews_) {
+    if (data.view.Holds(offset, size)) return data.view.At(offset);
+  }
+  if (view_.Holds(offset, size) || view_.Map(file_, offset, size, kViewSize)) return view_.At(offset);
+  return nullptr;
 }
 
 bool TiffReader::InWindow(uint64_t offset, size_t size) const {
@@ -179,15 +203,15 @@ TiffStatus ChunkWriter::Append(const void* data, size_t size) {
   return {};
 }
 
-// What cannot come from a view is read straight into the buffer: no second
-// copy of the data either way.
+// What is not lent is read straight into the buffer: no second copy of the
+// data either way.
 TiffStatus ChunkWriter::AppendFrom(TiffReader& source, uint64_t offset, uint64_t length) {
   while (length > 0) {
     if (pending_ == kChunkSize) {
       if (TiffStatus status = Flush(); !status) return status;
     }
     const size_t part = static_cast<size_t>(std::min<uint64_t>(length, kChunkSize - pending_));
-    if (!AppendFromView(source, offset, part)) {
+    if (!AppendLent(source, offset, part)) {
       if (TiffStatus status = source.ReadAt(offset, buffer_.data() + used_, part); !status) return status;
       AddSpan(buffer_.data() + used_, part, -1);
       used_ += part;
@@ -199,24 +223,13 @@ TiffStatus ChunkWriter::AppendFrom(TiffReader& source, uint64_t offset, uint64_t
 }
 
 // The last span is kept for bytes of the buffer, which then join it.
-bool ChunkWriter::AppendFromView(TiffReader& source, uint64_t offset, size_t size) {
-  if (!kWritesFromViews || spanCount_ + 1 >= spans_.size() || !source.ReadsAsIs(offset, size)) return false;
-  SourceView* view = ViewHolding(source.File(), offset, size);
-  if (!view) return false;
-  AddSpan(view->view.At(offset), size, static_cast<int64_t>(offset));
-  view->inChunk = true;
+bool ChunkWriter::AppendLent(TiffReader& source, uint64_t offset, size_t size) {
+  if (!kWritesFromViews || spanCount_ + 1 >= spans_.size()) return false;
+  const unsigned char* data = source.Lend(offset, size);
+  if (!data) return false;
+  AddSpan(data, size, static_cast<int64_t>(offset));
+  lender_ = &source;
   return true;
-}
-
-// A view the pending chunk does not hold bytes of is free to move.
-ChunkWriter::SourceView* ChunkWriter::ViewHolding(const TiffFile& source, uint64_t offset, size_t size) {
-  for (SourceView& view : views_) {
-    if (view.view.Holds(offset, size)) return &view;
-  }
-  for (SourceView& view : views_) {
-    if (!view.inChunk) return view.view.Map(source, offset, size, kViewSize) ? &view : nullptr;
-  }
-  return nullptr;
 }
 
 // Bytes that continue the last span, in memory and in the source, join it.
@@ -240,7 +253,8 @@ TiffStatus ChunkWriter::Flush() {
   pending_ = 0;
   used_ = 0;
   spanCount_ = 0;
-  for (SourceView& view : views_) view.inChunk = false;
+  if (lender_) lender_->ReturnLent();
+  lender_ = nullptr;
   return {};
 }
 

@@ -132,11 +132,12 @@ class OutputFile {
 };
 
 // Reads a file for the document routines. A directory and its values are
-// many small reads close together: they are copied out of one view of the
-// file, mapped anew when a read falls outside it. Where the file cannot be
-// mapped they are served from one small window, filled by one read, and
-// larger reads (image data) go straight to the caller. Entries overlaid with
-// OverlayEntry read as if they had been written there.
+// many small reads close together: they are copied out of a view of the file,
+// mapped anew when a read falls outside it. Image data is lent to a writer
+// straight from two more views, which small reads use too where they hold
+// them. Where the file cannot be mapped, small reads are served from one small
+// window, filled by one read, and larger reads go straight to the caller.
+// Entries overlaid with OverlayEntry read as if they had been written there.
 class TiffReader {
  public:
   static constexpr size_t kViewSize = 256 * 1024;
@@ -146,12 +147,13 @@ class TiffReader {
 
   explicit TiffReader(TiffFile& file) : file_(file) {}
   uint64_t Size() const { return file_.Size(); }
-  const TiffFile& File() const { return file_; }
   TiffStatus ReadAt(uint64_t offset, void* data, size_t size);
-  // Counts the bytes as read, as ReadAt does, and says whether they read as
-  // the file holds them (no overlaid entry among them), so that a caller may
-  // take them from the file itself.
-  bool ReadsAsIs(uint64_t offset, uint64_t size);
+  // Lends bytes to a writer that writes them out later, straight from a view:
+  // counts them as read, as ReadAt does, and returns where they are, or null
+  // where they must be read instead (an overlaid entry among them, no view to
+  // be had). Lent bytes stay mapped until ReturnLent().
+  const unsigned char* Lend(uint64_t offset, size_t size);
+  void ReturnLent();
   // Keeps the window equal to the file after bytes were written to it (a
   // file opened for writing is not mapped).
   void Refresh(uint64_t offset, const void* data, size_t size);
@@ -168,15 +170,24 @@ class TiffReader {
  private:
   using Entry = std::array<unsigned char, kEntrySize>;
 
+  // A lent view: a writer's chunk may hold bytes of two, where one ends and
+  // the next begins.
+  struct DataView {
+    FileView view{TiffFile::Reading::Whole};
+    bool lent = false;
+  };
+
   TiffStatus Copy(uint64_t offset, unsigned char* data, size_t size);
-  bool InView(uint64_t offset, size_t size);
+  const unsigned char* Mapped(uint64_t offset, size_t size);
+  DataView* DataViewHolding(uint64_t offset, size_t size);
   bool InWindow(uint64_t offset, size_t size) const;
   TiffStatus Fill(uint64_t offset);
   void ApplyOverlay(uint64_t offset, unsigned char* data, size_t size) const;
   bool Overlaid(uint64_t offset, uint64_t size) const;
 
   TiffFile& file_;
-  FileView view_;
+  FileView view_;  // for small reads that no data view holds
+  std::array<DataView, 2> dataViews_;
   std::vector<unsigned char> window_;
   uint64_t windowAt_ = 0;
   std::map<uint64_t, Entry> overlay_;  // by offset; overlapping entries agree where they overlap
@@ -188,13 +199,11 @@ class TiffReader {
 // Appends to a file front to back in writes of a fixed size; memory use does
 // not grow with the amount copied. Each write gathers the bytes appended since
 // the last: those given to Append, copied into a buffer, and (where the
-// platform writes from views) data of the source, taken from views of it
-// without a copy in between. Data that cannot be taken so is read into the
-// buffer.
+// platform writes from views) data the source lends from its views, without a
+// copy in between. Data that is not lent is read into the buffer.
 class ChunkWriter {
  public:
   static constexpr size_t kChunkSize = 64 * 1024;
-  static constexpr size_t kViewSize = 256 * 1024;
 
   explicit ChunkWriter(TiffFile& file);
   TiffStatus Append(const void* data, size_t size);
@@ -203,14 +212,7 @@ class ChunkWriter {
   uint64_t Position() const { return flushed_ + pending_; }
 
  private:
-  // A chunk may take data from two views: where one ends and the next begins.
-  struct SourceView {
-    FileView view{TiffFile::Reading::Whole};
-    bool inChunk = false;  // the pending chunk holds bytes of it
-  };
-
-  bool AppendFromView(TiffReader& source, uint64_t offset, size_t size);
-  SourceView* ViewHolding(const TiffFile& source, uint64_t offset, size_t size);
+  bool AppendLent(TiffReader& source, uint64_t offset, size_t size);
   void AddSpan(const unsigned char* data, size_t size, int64_t source);
 
   TiffFile& file_;
@@ -220,7 +222,7 @@ class ChunkWriter {
   size_t spanCount_ = 0;
   size_t pending_ = 0;
   uint64_t flushed_ = 0;
-  std::array<SourceView, 2> views_;
+  TiffReader* lender_ = nullptr;  // of bytes in the pending chunk
 };
 
 }  // namespace corvisk
