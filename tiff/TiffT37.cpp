@@ -575,16 +575,19 @@ TiffStatus CheckPages(const FilePath& path, const TiffPageVisitor& visit) {
 }
 
 // Edits each directory as the rewrite reaches it, so every directory is read
-// once. That equals editing the whole chain first unless an edited entry lies
-// in bytes the rewrite had read before (only pages that overlap can do that):
-// then `tooLate` is set and the rewrite stops, for the caller to start over.
-TiffStatus RewriteRetaggingOnTheWay(TiffReader& source, const FilePath& destinationPath, bool& tooLate) {
+// once. That equals editing the whole chain first when the rewrite succeeds
+// and no edited entry lies in bytes it had read before (only pages that
+// overlap can do that; the rewrite then stops there). A rewrite that fails may
+// have failed on bytes that the edit of a directory it never reached would
+// have changed: the caller starts over after any failure.
+TiffStatus RewriteRetaggingOnTheWay(TiffReader& source, const FilePath& destinationPath) {
   source.TrackReads(true);
   source.MarkRead(0, kHeaderSize);
   return RewriteFile(source, destinationPath, [&](Directory& directory) {
     const std::vector<size_t> changed = RetagDirectory(directory, kTagT4Options, kTagT6Options);
-    for (size_t index : changed) tooLate |= source.WasRead(EntryOffset(directory, index), kEntrySize);
-    if (tooLate) return Fail(TiffFault::CannotRead);  // never reported
+    for (size_t index : changed) {
+      if (source.WasRead(EntryOffset(directory, index), kEntrySize)) return Fail(TiffFault::CannotRead);  // too late
+    }
     source.MarkRead(directory.offset, DirectorySize(directory.entries.size()));
     OverlayRetagged(source, directory, changed);
     return TiffStatus{};
@@ -594,11 +597,9 @@ TiffStatus RewriteRetaggingOnTheWay(TiffReader& source, const FilePath& destinat
 TiffStatus RewriteRetagged(const FilePath& sourcePath, const FilePath& destinationPath, TiffStatus& retagged) {
   TiffFile file;
   if (TiffStatus status = file.Open(sourcePath, TiffFile::Access::Read); !status) return status;
-  bool tooLate = false;
   {
     TiffReader source(file);
-    const TiffStatus status = RewriteRetaggingOnTheWay(source, destinationPath, tooLate);
-    if (!tooLate) return status;
+    if (TiffStatus status = RewriteRetaggingOnTheWay(source, destinationPath); status) return status;
   }
   TiffReader source(file);
   retagged = OverlayProviderRetag(source);
