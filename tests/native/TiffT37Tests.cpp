@@ -401,6 +401,31 @@ TEST_F(MalformedTiff, FaxtiffWayGivesTheProvidersBytesWhereAStripCoversDirectori
   EXPECT_EQ(ScratchFolder::Read(result), providers);
 }
 
+// Regression: faxtiff named another offset than the provider when page 1
+// failed on a value that the edit of page 2's directory changes. Page 2's
+// directory lies inside page 1's: its T4Options entry is the value of page
+// 1's PageNumber entry and the entry after it. The provider edits the whole
+// chain before the rewrite fails on that value; faxtiff failed before it
+// reached page 2.
+TEST_F(MalformedTiff, FaxtiffWayNamesTheProvidersFaultWhereALaterEditChangesIt) {
+  TestPage page = FaxPage(4, 0, Pattern(20));
+  page.entries.push_back({297, 3, 0x00010002, kTagT4Options | 4u << 16, {}});  // far past the end
+  page.entries.push_back({1, 0, 4, 0, {}});
+  BuiltTiff tiff = BuildTiff({page});
+  const uint32_t value = tiff.directories[0] + 2 + 12 * 15 + 8;
+  Put32(tiff.bytes, tiff.bytes.size() - 4, value - 2);  // the second directory: one entry, at `value`
+
+  const std::string providersCopy = scratch_.Write("copy.tif", tiff.bytes);
+  ProcessTiffTags(providersCopy, kTagT4Options, kTagT6Options);
+  const TiffStatus providers = RestructureTiffFile(providersCopy, scratch_.Path("providers.tif"));
+  ASSERT_EQ(providers.fault, TiffFault::BeyondEnd);
+  EXPECT_EQ(providers.place.offset, (kTagT6Options | 4 << 16));
+  TiffStatus retagged;
+  const TiffStatus faxtiffs =
+      RestructureAsProvider(scratch_.Write("document.tif", tiff.bytes), scratch_.Path("faxtiff.tif"), retagged);
+  EXPECT_EQ(DescribeTiffStatus(faxtiffs), DescribeTiffStatus(providers));
+}
+
 // Where each fault lies: page, tag and offset, as faxtiff and the log show them.
 class FaultPlaces : public MalformedTiff {
  protected:
