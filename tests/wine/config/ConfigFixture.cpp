@@ -107,7 +107,7 @@ std::string ConfigProgramTest::ProgramSystemFolder() {
 }
 
 void ConfigProgramTest::FinishApply(ConfigProgram& program) {
-  const auto box = program.WaitForMessageBox(1500);
+  const auto box = program.WaitForApplyEnd();
   EXPECT_FALSE(box) << "unexpected message: [" << box->caption << "] " << box->text;
   if (box) program.Answer(*box, IDOK);
 }
