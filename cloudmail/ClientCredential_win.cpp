@@ -10,6 +10,7 @@
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
 #include "win32/GuidText.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -55,14 +56,16 @@ CloudOutcome AssertionFields(const M365Settings& settings, const std::string& to
   unique_cert_context certificate;
   CloudOutcome outcome = OpenCertificate(settings.certificate, certificate);
   if (FAILED(outcome.result)) return outcome;
+  AssertionClaims claims;
+  if (const HRESULT result = NewGuidText(claims.id); FAILED(result))
+    return CloudFailure("No unique ID could be made for the Microsoft 365 client assertion: " + StandardMessage(result),
+                        result);
   std::string key;
   if (const DWORD error = UnprotectSecret(settings.certificateKeyBlob, key))
     return UndecryptableFailure(error, "certificate key");
-  AssertionClaims claims;
   claims.thumbprint = Thumbprint(certificate.get());
   claims.audience = tokenUrl;
   claims.clientId = settings.clientId;
-  claims.id = NewGuidText();
   claims.now = static_cast<long long>(std::time(nullptr));
   const std::string input = AssertionSigningInput(claims);
   std::string signature;
