@@ -7,10 +7,10 @@
 #include "cloudmail/KeyFiles.h"
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/RsaSignature.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "settings/RegistryText.h"
 #include "win32/CryptoHandles.h"
-#include "win32/SecureWipe.h"
 
 namespace corvisk {
 namespace {
@@ -24,29 +24,35 @@ bool NamesPemFile(const std::wstring& path) {
 }
 
 // The key as a PRIVATEKEYBLOB, from its PKCS #1 DER.
-CloudOutcome DecodedKey(std::string& pkcs1, std::string& rsaKey) {
+CloudOutcome DecodedKey(const std::string& pkcs1, std::string& rsaKey) {
   const HRESULT result = DecodeRsaPrivateKey(pkcs1, rsaKey);
-  SecureZeroMemory(pkcs1.data(), pkcs1.size());
   if (FAILED(result)) return CloudFailure("The file's private key cannot be read.", result);
   return {};
 }
 
-CloudOutcome ReadPemKey(const std::string& pem, std::string& rsaKey) {
-  std::string der, pkcs1;
-  if (ReadPemBlock(pem, "RSA PRIVATE KEY", pkcs1)) return DecodedKey(pkcs1, rsaKey);
+// The PKCS #1 DER of the file's key; der holds its PKCS #8 form on the way.
+CloudOutcome ReadPemPkcs1(const std::string& pem, std::string& der, std::string& pkcs1) {
+  if (ReadPemBlock(pem, "RSA PRIVATE KEY", pkcs1)) return {};
   if (ReadPemBlock(pem, "ENCRYPTED PRIVATE KEY", der))
     return CloudFailure("The key in the file is encrypted. Export it without a password, or import a PFX file.");
   if (!ReadPemBlock(pem, "PRIVATE KEY", der)) return CloudFailure("The file holds no private key.");
-  const PrivateKeyInfoError error = ReadRsaPrivateKeyInfo(der, pkcs1);
-  SecureZeroMemory(der.data(), der.size());
-  switch (error) {
+  switch (ReadRsaPrivateKeyInfo(der, pkcs1)) {
     case PrivateKeyInfoError::None:
-      return DecodedKey(pkcs1, rsaKey);
+      return {};
     case PrivateKeyInfoError::NotRsa:
       return CloudFailure("The file's key is no RSA key; Microsoft 365 takes RSA keys of at least 2048 bits.");
     default:
       return CloudFailure("The file's private key cannot be read.");
   }
+}
+
+CloudOutcome ReadPemKey(const std::string& pem, std::string& rsaKey) {
+  std::string der, pkcs1;
+  CloudOutcome outcome = ReadPemPkcs1(pem, der, pkcs1);
+  if (SUCCEEDED(outcome.result)) outcome = DecodedKey(pkcs1, rsaKey);
+  WipeText(der);
+  WipeText(pkcs1);
+  return outcome;
 }
 
 // The modulus of the certificate's public key, big-endian.
@@ -217,7 +223,7 @@ CloudOutcome ImportPemCredential(const std::string& pem, ImportedCredential& cre
   std::string rsaKey;
   CloudOutcome outcome = ReadPemKey(pem, rsaKey);
   if (SUCCEEDED(outcome.result)) outcome = KeepCredential(certificate.get(), rsaKey, credential);
-  SecureZeroMemory(rsaKey.data(), rsaKey.size());
+  WipeText(rsaKey);
   return outcome;
 }
 
@@ -228,7 +234,7 @@ CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& 
   if (SUCCEEDED(outcome.result))
     outcome =
         NamesPemFile(path) ? ImportPemCredential(bytes, credential) : ImportPfxCredential(bytes, password, credential);
-  SecureZeroMemory(bytes.data(), bytes.size());
+  WipeText(bytes);
   return outcome;
 }
 

@@ -12,6 +12,7 @@
 #include "cloudmail/CertificateImport.h"
 #include "cloudmail/GoogleKeyImport.h"
 #include "cloudmail/SelfSignedCertificate.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "config/ConfigApp.h"
 #include "config/MessageBoxes.h"
@@ -20,7 +21,6 @@
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
 #include "win32/Handles.h"
-#include "win32/SecureWipe.h"
 #include "win32/SystemMessage.h"
 #include "win32/WaitCursor.h"
 

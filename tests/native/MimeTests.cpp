@@ -83,6 +83,8 @@ TEST(Base64Test, DecodesWhatItEncodesAndRefusesOtherText) {
   EXPECT_FALSE(DecodeBase64("Zm9v!", bytes));
   EXPECT_FALSE(DecodeBase64("Zg==Zg==", bytes)) << "data after padding";
   EXPECT_FALSE(DecodeBase64("Z", bytes)) << "a lone sextet is no byte";
+  EXPECT_FALSE(DecodeBase64("Zm9vYmFy!", bytes));
+  EXPECT_EQ(bytes, "") << "the bytes decoded before the fault are not left behind";
 }
 
 TEST(KeyFilesTest, PemBlockByLabel) {
