@@ -9,12 +9,6 @@
 namespace corvisk {
 namespace {
 
-std::string CurrentMailDate() {
-  SYSTEMTIME now;
-  GetSystemTime(&now);
-  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
-}
-
 CloudOutcome ComposeTestMessage(const std::string& from, const std::string& address, const char* service,
                                 const char* interface, std::string& text) {
   std::string id;

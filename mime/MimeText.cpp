@@ -88,6 +88,11 @@ std::string Base64Lines(std::string_view bytes) {
   return lines;
 }
 
+size_t Base64LinesSize(size_t bytes) {
+  const size_t encoded = (bytes + 2) / 3 * 4;
+  return encoded + (encoded + kBase64LineLength - 1) / kBase64LineLength * 2;
+}
+
 std::string EncodeBase64(std::string_view bytes) {
   std::string encoded;
   encoded.reserve((bytes.size() + 2) / 3 * 4);

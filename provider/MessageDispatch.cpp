@@ -28,12 +28,6 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string CurrentMailDate() {
-  SYSTEMTIME now;
-  GetSystemTime(&now);
-  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
-}
-
 // The message CDO would send, with its texts in UTF-8.
 CloudOutcome CloudFaxFor(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
                          CloudFax& fax) {
