@@ -166,6 +166,18 @@ std::string DescribeCertificate(const std::string& der, long long& daysLeft) {
 
 }  // namespace
 
+CTransportPage::~CTransportPage() {
+  WipeText(m_strSecret);
+  WipeText(m_strPfxPassword);
+}
+
+// The field shows what it shows for a secret stored before the program
+// started: nothing, which keeps the stored one.
+void CTransportPage::ForgetTypedSecret() {
+  WipeText(m_strSecret);
+  if (Window()) PushText(IDC_M365_SECRET, "");
+}
+
 void CTransportPage::DoDataExchange(DataExchange& exchange) {
   BOOL microsoft365 = m_choice.microsoft365;
   BOOL google = m_choice.google && !m_choice.microsoft365;
