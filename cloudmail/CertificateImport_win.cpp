@@ -7,6 +7,7 @@
 #include "cloudmail/KeyFiles.h"
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/RsaSignature.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "settings/RegistryText.h"
 #include "win32/CryptoHandles.h"
@@ -23,29 +24,35 @@ bool NamesPemFile(const std::wstring& path) {
 }
 
 // The key as a PRIVATEKEYBLOB, from its PKCS #1 DER.
-CloudOutcome DecodedKey(std::string& pkcs1, std::string& rsaKey) {
+CloudOutcome DecodedKey(const std::string& pkcs1, std::string& rsaKey) {
   const HRESULT result = DecodeRsaPrivateKey(pkcs1, rsaKey);
-  SecureZeroMemory(pkcs1.data(), pkcs1.size());
   if (FAILED(result)) return CloudFailure("The file's private key cannot be read.", result);
   return {};
 }
 
-CloudOutcome ReadPemKey(const std::string& pem, std::string& rsaKey) {
-  std::string der, pkcs1;
-  if (ReadPemBlock(pem, "RSA PRIVATE KEY", pkcs1)) return DecodedKey(pkcs1, rsaKey);
+// The PKCS #1 DER of the file's key; der holds its PKCS #8 form on the way.
+CloudOutcome ReadPemPkcs1(const std::string& pem, std::string& der, std::string& pkcs1) {
+  if (ReadPemBlock(pem, "RSA PRIVATE KEY", pkcs1)) return {};
   if (ReadPemBlock(pem, "ENCRYPTED PRIVATE KEY", der))
     return CloudFailure("The key in the file is encrypted. Export it without a password, or import a PFX file.");
   if (!ReadPemBlock(pem, "PRIVATE KEY", der)) return CloudFailure("The file holds no private key.");
-  const PrivateKeyInfoError error = ReadRsaPrivateKeyInfo(der, pkcs1);
-  SecureZeroMemory(der.data(), der.size());
-  switch (error) {
+  switch (ReadRsaPrivateKeyInfo(der, pkcs1)) {
     case PrivateKeyInfoError::None:
-      return DecodedKey(pkcs1, rsaKey);
+      return {};
     case PrivateKeyInfoError::NotRsa:
       return CloudFailure("The file's key is no RSA key; Microsoft 365 takes RSA keys of at least 2048 bits.");
     default:
       return CloudFailure("The file's private key cannot be read.");
   }
+}
+
+CloudOutcome ReadPemKey(const std::string& pem, std::string& rsaKey) {
+  std::string der, pkcs1;
+  CloudOutcome outcome = ReadPemPkcs1(pem, der, pkcs1);
+  if (SUCCEEDED(outcome.result)) outcome = DecodedKey(pkcs1, rsaKey);
+  WipeText(der);
+  WipeText(pkcs1);
+  return outcome;
 }
 
 // The modulus of the certificate's public key, big-endian.
@@ -87,26 +94,17 @@ CloudOutcome KeepCredential(PCCERT_CONTEXT certificate, const std::string& rsaKe
   return {};
 }
 
-struct CertCloseStoreFn {
-  void operator()(HCERTSTORE store) const { CertCloseStore(store, 0); }
-};
-using unique_cert_store = unique_any<HCERTSTORE, nullptr, CertCloseStoreFn>;
-struct CryptReleaseContextFn {
-  void operator()(HCRYPTPROV provider) const { CryptReleaseContext(provider, 0); }
-};
-using unique_crypt_provider = unique_any<HCRYPTPROV, 0, CryptReleaseContextFn>;
-struct CryptDestroyKeyFn {
-  void operator()(HCRYPTKEY key) const { CryptDestroyKey(key); }
-};
-using unique_crypt_key = unique_any<HCRYPTKEY, 0, CryptDestroyKeyFn>;
-
-// The key container the PFX import made for this certificate.
-bool KeyContainerOf(PCCERT_CONTEXT certificate, std::string& info) {
+// The key container or CNG key the PFX import made for this certificate.
+bool ImportedKeyOf(PCCERT_CONTEXT certificate, std::string& info) {
   DWORD size = 0;
   if (!CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size)) return false;
   info.assign(size, '\0');
   return CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, info.data(), &size);
 }
+
+// A PFX made from a CNG key names its key storage provider, and the import
+// puts the key there: such keys have no CryptoAPI provider type.
+bool IsCngKey(const CRYPT_KEY_PROV_INFO& info) { return info.dwProvType == 0; }
 
 // The container's RSA key as a PRIVATEKEYBLOB.
 DWORD ExportContainerKey(const CRYPT_KEY_PROV_INFO& info, std::string& rsaKey) {
@@ -122,23 +120,74 @@ DWORD ExportContainerKey(const CRYPT_KEY_PROV_INFO& info, std::string& rsaKey) {
     return GetLastError();
   DWORD size = 0;
   if (!CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, nullptr, &size)) return GetLastError();
-  std::string blob(size, '\0');
-  if (!CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, reinterpret_cast<BYTE*>(blob.data()), &size))
+  rsaKey.assign(size, '\0');
+  if (!CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, reinterpret_cast<BYTE*>(rsaKey.data()), &size))
     return GetLastError();
-  blob.resize(size);
-  rsaKey = std::move(blob);
+  rsaKey.resize(size);
   return ERROR_SUCCESS;
 }
 
+DWORD OpenCngKey(const CRYPT_KEY_PROV_INFO& info, unique_ncrypt_object& key) {
+  unique_ncrypt_object provider;
+  SECURITY_STATUS status = NCryptOpenStorageProvider(provider.put(), info.pwszProvName, 0);
+  if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
+  const DWORD keySpec = info.dwKeySpec == AT_KEYEXCHANGE || info.dwKeySpec == AT_SIGNATURE ? info.dwKeySpec : 0;
+  const DWORD scope = info.dwFlags & CRYPT_MACHINE_KEYSET ? NCRYPT_MACHINE_KEY_FLAG : 0;
+  status = NCryptOpenKey(provider.get(), key.put(), info.pwszContainerName, keySpec, scope | NCRYPT_SILENT_FLAG);
+  return static_cast<DWORD>(status);
+}
+
+// The CNG key as a PRIVATEKEYBLOB, where its export policy lets it out in clear.
+DWORD ExportCngKey(const CRYPT_KEY_PROV_INFO& info, std::string& rsaKey) {
+  unique_ncrypt_object key;
+  if (const DWORD error = OpenCngKey(info, key)) return error;
+  DWORD size = 0;
+  SECURITY_STATUS status =
+      NCryptExportKey(key.get(), 0, LEGACY_RSAPRIVATE_BLOB, nullptr, nullptr, 0, &size, NCRYPT_SILENT_FLAG);
+  if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
+  rsaKey.assign(size, '\0');
+  status = NCryptExportKey(key.get(), 0, LEGACY_RSAPRIVATE_BLOB, nullptr, reinterpret_cast<BYTE*>(rsaKey.data()), size,
+                           &size, NCRYPT_SILENT_FLAG);
+  if (status == ERROR_SUCCESS) rsaKey.resize(size);
+  return static_cast<DWORD>(status);
+}
+
+DWORD ExportImportedKey(const CRYPT_KEY_PROV_INFO& info, std::string& rsaKey) {
+  return IsCngKey(info) ? ExportCngKey(info, rsaKey) : ExportContainerKey(info, rsaKey);
+}
+
 // Nothing of the file stays on the machine but what the settings keep.
-void DeleteKeyContainer(const CRYPT_KEY_PROV_INFO& info) {
-  HCRYPTPROV ignored = 0;
-  CryptAcquireContextW(&ignored, info.pwszContainerName, info.pwszProvName, info.dwProvType,
-                       (info.dwFlags & CRYPT_MACHINE_KEYSET) | CRYPT_DELETEKEYSET);
+void DeleteImportedKey(const CRYPT_KEY_PROV_INFO& info) {
+  if (!IsCngKey(info)) {
+    HCRYPTPROV ignored = 0;
+    CryptAcquireContextW(&ignored, info.pwszContainerName, info.pwszProvName, info.dwProvType,
+                         (info.dwFlags & CRYPT_MACHINE_KEYSET) | CRYPT_DELETEKEYSET);
+    return;
+  }
+  unique_ncrypt_object key;
+  // A deleted key's handle is freed with it.
+  if (OpenCngKey(info, key) == ERROR_SUCCESS && NCryptDeleteKey(key.get(), NCRYPT_SILENT_FLAG) == ERROR_SUCCESS)
+    static_cast<void>(key.release());
+}
+
+CloudOutcome KeepPfxCredential(PCCERT_CONTEXT certificate, const CRYPT_KEY_PROV_INFO& info,
+                               ImportedCredential& credential) {
+  std::string rsaKey;
+  const DWORD error = ExportImportedKey(info, rsaKey);
+  const CloudOutcome outcome =
+      error ? CloudFailure(FormatText("The PFX file's key cannot be exported (error 0x%08lX). Import the certificate "
+                                      "and its key from a PEM file instead.",
+                                      error),
+                           HRESULT_FROM_WIN32(error))
+            : KeepCredential(certificate, rsaKey, credential);
+  WipeText(rsaKey);
+  return outcome;
 }
 
 }  // namespace
 
+// Every certificate's key is deleted again, also those of certificates the
+// credential is not taken from.
 CloudOutcome ImportPfxCredential(const std::string& pfx, const std::wstring& password, ImportedCredential& credential) {
   CRYPT_DATA_BLOB blob = {static_cast<DWORD>(pfx.size()), reinterpret_cast<BYTE*>(const_cast<char*>(pfx.data()))};
   if (!PFXIsPFXBlob(&blob)) return CloudFailure("The file is no PFX file.");
@@ -151,20 +200,15 @@ CloudOutcome ImportPfxCredential(const std::string& pfx, const std::wstring& pas
                         error ? HRESULT_FROM_WIN32(error) : E_FAIL);
   }
   CloudOutcome outcome = CloudFailure("The PFX file holds no certificate with its private key.");
+  bool kept = false;
   for (PCCERT_CONTEXT found = CertEnumCertificatesInStore(store.get(), nullptr); found;
        found = CertEnumCertificatesInStore(store.get(), found)) {
     std::string info;
-    if (!KeyContainerOf(found, info)) continue;
-    const auto& provider = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info.data());
-    std::string rsaKey;
-    const DWORD error = ExportContainerKey(provider, rsaKey);
-    DeleteKeyContainer(provider);
-    outcome = error ? CloudFailure(FormatText("The PFX file's key cannot be exported (error %lu).", error),
-                                   HRESULT_FROM_WIN32(error))
-                    : KeepCredential(found, rsaKey, credential);
-    SecureZeroMemory(rsaKey.data(), rsaKey.size());
-    CertFreeCertificateContext(found);
-    break;
+    if (!ImportedKeyOf(found, info)) continue;
+    const auto& key = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info.data());
+    if (!kept) outcome = KeepPfxCredential(found, key, credential);
+    kept = true;
+    DeleteImportedKey(key);
   }
   return outcome;
 }
@@ -179,7 +223,7 @@ CloudOutcome ImportPemCredential(const std::string& pem, ImportedCredential& cre
   std::string rsaKey;
   CloudOutcome outcome = ReadPemKey(pem, rsaKey);
   if (SUCCEEDED(outcome.result)) outcome = KeepCredential(certificate.get(), rsaKey, credential);
-  SecureZeroMemory(rsaKey.data(), rsaKey.size());
+  WipeText(rsaKey);
   return outcome;
 }
 
@@ -190,7 +234,7 @@ CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& 
   if (SUCCEEDED(outcome.result))
     outcome =
         NamesPemFile(path) ? ImportPemCredential(bytes, credential) : ImportPfxCredential(bytes, password, credential);
-  SecureZeroMemory(bytes.data(), bytes.size());
+  WipeText(bytes);
   return outcome;
 }
 

@@ -6,10 +6,12 @@
 #include "cloudmail/Jwt.h"
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/RsaSignature.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
 #include "win32/GuidText.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -55,27 +57,32 @@ CloudOutcome AssertionFields(const M365Settings& settings, const std::string& to
   unique_cert_context certificate;
   CloudOutcome outcome = OpenCertificate(settings.certificate, certificate);
   if (FAILED(outcome.result)) return outcome;
+  AssertionClaims claims;
+  if (const HRESULT result = NewGuidText(claims.id); FAILED(result))
+    return CloudFailure("No unique ID could be made for the Microsoft 365 client assertion: " + StandardMessage(result),
+                        result);
   std::string key;
   if (const DWORD error = UnprotectSecret(settings.certificateKeyBlob, key))
     return UndecryptableFailure(error, "certificate key");
-  AssertionClaims claims;
   claims.thumbprint = Thumbprint(certificate.get());
   claims.audience = tokenUrl;
   claims.clientId = settings.clientId;
-  claims.id = NewGuidText();
   claims.now = static_cast<long long>(std::time(nullptr));
   const std::string input = AssertionSigningInput(claims);
   std::string signature;
   const HRESULT result = SignRs256(key, input, signature);
-  SecureZeroMemory(key.data(), key.size());
+  WipeText(key);
   if (FAILED(result)) {
     return CloudFailure(FormatText("The Microsoft 365 certificate key cannot sign (0x%08lx). Import the certificate "
                                    "and its key again in the configuration program.",
                                    static_cast<unsigned long>(result)),
                         result);
   }
-  fields = "client_assertion_type=" + UrlEncoded("urn:ietf:params:oauth:client-assertion-type:jwt-bearer") +
-           "&client_assertion=" + input + "." + EncodeBase64Url(signature);
+  std::string encoded = EncodeBase64Url(signature);
+  WipeText(signature);
+  fields = JoinedSecret({"client_assertion_type=", UrlEncoded("urn:ietf:params:oauth:client-assertion-type:jwt-bearer"),
+                         "&client_assertion=", input, ".", encoded});
+  WipeText(encoded);
   return {};
 }
 
@@ -83,8 +90,10 @@ CloudOutcome SecretFields(const M365Settings& settings, std::string& fields) {
   std::string secret;
   if (const DWORD error = UnprotectSecret(settings.clientSecretBlob, secret))
     return UndecryptableFailure(error, "client secret");
-  fields = "client_secret=" + UrlEncoded(secret);
-  SecureZeroMemory(secret.data(), secret.size());
+  std::string encoded = UrlEncoded(secret);
+  WipeText(secret);
+  fields = JoinedSecret({"client_secret=", encoded});
+  WipeText(encoded);
   return {};
 }
 

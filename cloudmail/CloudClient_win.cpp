@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "cloudmail/GraphFailures.h"
+#include "common/TextFormat.h"
 #include "win32/AnsiText.h"
 #include "win32/Handles.h"
+#include "win32/SystemMessage.h"
 
 namespace corvisk {
 namespace {
@@ -17,6 +19,18 @@ std::string HostOf(const std::wstring& url) {
   const size_t start = url.find(L"://");
   const size_t from = start == std::wstring::npos ? 0 : start + 3;
   return ToAnsi(url.substr(from, url.find(L'/', from) - from));
+}
+
+// The connection failed, or WinHTTP could not even start a session, which
+// has no host to name: its cause is the system's.
+CloudOutcome RequestFailure(const HttpsFailure& failure, const std::wstring& url, int timeoutSeconds) {
+  const HRESULT result = HRESULT_FROM_WIN32(failure.error);
+  if (failure.stage != RequestStage::NoSession)
+    return CloudFailure(ConnectionFailureText(failure.error, HostOf(url), timeoutSeconds), result);
+  return CloudFailure(FormatText("WinHTTP could not be started for the cloud transport; the next fax tries again, and "
+                                 "if this lasts, restart the fax service. Error %lu: %s",
+                                 failure.error, StandardMessage(result).c_str()),
+                      result);
 }
 
 bool SystemLibraryPresent(const wchar_t* name) {
@@ -64,10 +78,7 @@ CloudOutcome CloudClient::Send(const HttpsRequest& request, HttpsResponse& respo
   int waits = 0;
   for (;;) {
     const HttpsFailure failure = SendHttpsRequest(request, response);
-    if (failure.error != ERROR_SUCCESS) {
-      return CloudFailure(ConnectionFailureText(failure.error, HostOf(request.url), timeoutSeconds_),
-                          HRESULT_FROM_WIN32(failure.error));
-    }
+    if (failure.error != ERROR_SUCCESS) return RequestFailure(failure, request.url, timeoutSeconds_);
     // A 429 or 503 says the request was not carried out: sending it again
     // cannot deliver a fax twice.
     if (!WaitIfAsked(response, waits)) return {};

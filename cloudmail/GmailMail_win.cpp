@@ -50,6 +50,18 @@ std::string SendUrl(const GoogleSettings& settings, const std::string& mailbox) 
          "/messages/send?uploadType=media";
 }
 
+// Sends with settings already checked.
+CloudOutcome SendCheckedMime(const GoogleSettings& settings, const std::string& mailbox, std::string mime,
+                             int timeoutSeconds) {
+  GmailClient client(settings, mailbox, timeoutSeconds);
+  HttpsRequest request = client.NewRequest(L"POST", SendUrl(settings, mailbox), "message/rfc822");
+  request.body = std::move(mime);
+  HttpsResponse response;
+  const CloudOutcome outcome = client.SendAuthorized(std::move(request), response);
+  if (FAILED(outcome.result) || response.status == 200) return outcome;
+  return CloudFailure(GmailFailureText(response.status, response.body, mailbox));
+}
+
 }  // namespace
 
 CloudOutcome SendFaxThroughGmail(const GoogleSettings& settings, const CloudFax& fax) {
@@ -59,20 +71,14 @@ CloudOutcome SendFaxThroughGmail(const GoogleSettings& settings, const CloudFax&
   if (SUCCEEDED(outcome.result)) outcome = ComposeCloudFax(fax, mime);
   if (FAILED(outcome.result)) return outcome;
   const std::string mailbox = settings.mailbox.empty() ? fax.fields.sender : settings.mailbox;
-  return SendMimeThroughGmail(settings, mailbox, std::move(mime), fax.timeoutSeconds);
+  return SendCheckedMime(settings, mailbox, std::move(mime), fax.timeoutSeconds);
 }
 
 CloudOutcome SendMimeThroughGmail(const GoogleSettings& settings, const std::string& mailbox, std::string mime,
                                   int timeoutSeconds) {
-  CloudOutcome outcome = CheckSettings(settings);
+  const CloudOutcome outcome = CheckSettings(settings);
   if (FAILED(outcome.result)) return outcome;
-  GmailClient client(settings, mailbox, timeoutSeconds);
-  HttpsRequest request = client.NewRequest(L"POST", SendUrl(settings, mailbox), "message/rfc822");
-  request.body = std::move(mime);
-  HttpsResponse response;
-  outcome = client.SendAuthorized(std::move(request), response);
-  if (FAILED(outcome.result) || response.status == 200) return outcome;
-  return CloudFailure(GmailFailureText(response.status, response.body, mailbox));
+  return SendCheckedMime(settings, mailbox, std::move(mime), timeoutSeconds);
 }
 
 }  // namespace corvisk

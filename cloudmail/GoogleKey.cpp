@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cloudmail/KeyFiles.h"
+#include "common/SecureWipe.h"
 
 namespace corvisk {
 namespace {
@@ -23,10 +24,18 @@ std::string CheckType(const json& file) {
   return "The file is no Google service account key (its \"type\" is not \"service_account\").";
 }
 
-std::string ReadKey(const std::string& pem, std::string& rsaKey) {
+// The key's PEM text, in the parsed file: wiped there once read.
+std::string* PrivateKeyText(json& file) {
+  const auto member = file.find("private_key");
+  return member != file.end() && member->is_string() ? &member->get_ref<std::string&>() : nullptr;
+}
+
+std::string ReadKey(std::string_view pem, std::string& rsaKey) {
   std::string der;
   if (!ReadPemBlock(pem, "PRIVATE KEY", der)) return "The key file's \"private_key\" holds no private key.";
-  switch (ReadRsaPrivateKeyInfo(der, rsaKey)) {
+  const PrivateKeyInfoError error = ReadRsaPrivateKeyInfo(der, rsaKey);
+  WipeText(der);
+  switch (error) {
     case PrivateKeyInfoError::None:
       return {};
     case PrivateKeyInfoError::NotRsa:
@@ -36,25 +45,34 @@ std::string ReadKey(const std::string& pem, std::string& rsaKey) {
   }
 }
 
+std::string ReadAccountKey(json& file, GoogleServiceAccountKey& key) {
+  if (std::string problem = CheckType(file); !problem.empty()) return problem;
+  key.clientEmail = TextMember(file, "client_email");
+  if (key.clientEmail.find('@') == std::string::npos)
+    return "The key file names no service account (\"client_email\").";
+  key.tokenUri = TextMember(file, "token_uri");
+  if (key.tokenUri.empty()) key.tokenUri = kDefaultGoogleTokenUri;
+  // The signed grant and the token travel only over TLS.
+  if (key.tokenUri.rfind("https://", 0) != 0) return "The key file's \"token_uri\" is no https address.";
+  const std::string* pem = PrivateKeyText(file);
+  return ReadKey(pem ? std::string_view(*pem) : std::string_view(), key.rsaPrivateKey);
+}
+
 }  // namespace
 
 std::string ReadGoogleKeyFile(std::string_view text, GoogleServiceAccountKey& key) {
+  WipeText(key.rsaPrivateKey);
   key = GoogleServiceAccountKey();
-  const json file = json::parse(text.begin(), text.end(), nullptr, false);
+  json file = json::parse(text.begin(), text.end(), nullptr, false);
   if (!file.is_object()) return "The file is no JSON key file.";
-  if (std::string problem = CheckType(file); !problem.empty()) return problem;
   GoogleServiceAccountKey read;
-  read.clientEmail = TextMember(file, "client_email");
-  if (read.clientEmail.find('@') == std::string::npos)
-    return "The key file names no service account (\"client_email\").";
-  read.tokenUri = TextMember(file, "token_uri");
-  if (read.tokenUri.empty()) read.tokenUri = kDefaultGoogleTokenUri;
-  // The signed grant and the token travel only over TLS.
-  if (read.tokenUri.rfind("https://", 0) != 0) return "The key file's \"token_uri\" is no https address.";
-  if (std::string problem = ReadKey(TextMember(file, "private_key"), read.rsaPrivateKey); !problem.empty())
-    return problem;
-  key = std::move(read);
-  return {};
+  const std::string problem = ReadAccountKey(file, read);
+  if (std::string* pem = PrivateKeyText(file)) WipeText(*pem);
+  if (problem.empty())
+    key = std::move(read);
+  else
+    WipeText(read.rsaPrivateKey);
+  return problem;
 }
 
 }  // namespace corvisk

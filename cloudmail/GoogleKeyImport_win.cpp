@@ -4,6 +4,7 @@
 #include "cloudmail/GoogleKey.h"
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/KeyFiles.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "settings/RegistryText.h"
 
@@ -30,13 +31,15 @@ CloudOutcome ImportGoogleKeyFile(const std::wstring& path, ImportedGoogleKey& ke
   key = ImportedGoogleKey();
   std::string text;
   CloudOutcome outcome = ReadCredentialFile(path, kGoogleKeyFile, text);
-  if (FAILED(outcome.result)) return outcome;
   GoogleServiceAccountKey read;
-  const std::string problem = ReadGoogleKeyFile(text, read);
-  SecureZeroMemory(text.data(), text.size());
+  std::string problem;
+  // What was read of a file that failed part way is wiped too.
+  if (SUCCEEDED(outcome.result)) problem = ReadGoogleKeyFile(text, read);
+  WipeText(text);
+  if (FAILED(outcome.result)) return outcome;
   if (!problem.empty()) return CloudFailure(problem, HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   outcome = ProtectKey(read.rsaPrivateKey, key.protectedKey);
-  SecureZeroMemory(read.rsaPrivateKey.data(), read.rsaPrivateKey.size());
+  WipeText(read.rsaPrivateKey);
   if (FAILED(outcome.result)) return outcome;
   key.clientEmail = read.clientEmail;
   key.tokenUri = read.tokenUri;

@@ -7,6 +7,7 @@
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/RsaSignature.h"
 #include "cloudmail/TokenCache.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 
 namespace corvisk {
@@ -29,7 +30,7 @@ CloudOutcome SigningKey(const GoogleSettings& settings, std::string& blob) {
                         HRESULT_FROM_WIN32(error));
   }
   const HRESULT decoded = DecodeRsaPrivateKey(key, blob);
-  SecureZeroMemory(key.data(), key.size());
+  WipeText(key);
   if (FAILED(decoded)) {
     return CloudFailure(
         "The stored Google service account key cannot be read. Import the key file again in the configuration "
@@ -53,14 +54,17 @@ CloudOutcome SignedGrant(const GoogleSettings& settings, const std::string& mail
   const std::string input = ServiceAccountSigningInput(claims);
   std::string signature;
   const HRESULT result = SignRs256(blob, input, signature);
-  SecureZeroMemory(blob.data(), blob.size());
+  WipeText(blob);
   if (FAILED(result)) {
     return CloudFailure(FormatText("The Google service account key cannot sign (0x%08lx). Import the key file "
                                    "again in the configuration program.",
                                    static_cast<unsigned long>(result)),
                         result);
   }
-  grant = input + "." + EncodeBase64Url(signature);
+  std::string encoded = EncodeBase64Url(signature);
+  WipeText(signature);
+  grant = JoinedSecret({input, ".", encoded});
+  WipeText(encoded);
   return {};
 }
 
@@ -70,10 +74,13 @@ CloudOutcome FetchToken(CloudClient& client, const GoogleSettings& settings, con
   CloudOutcome outcome = SignedGrant(settings, mailbox, grant);
   if (FAILED(outcome.result)) return outcome;
   HttpsRequest request = client.NewRequest(L"POST", settings.tokenUri, "application/x-www-form-urlencoded");
-  request.body = "grant_type=" + UrlEncoded(kJwtBearerGrant) + "&assertion=" + grant;
+  // The signed grant is as good as the key to whoever holds it, until it expires.
+  request.body = JoinedSecret({"grant_type=", UrlEncoded(kJwtBearerGrant), "&assertion=", grant});
+  WipeText(grant);
   HttpsResponse response;
   const ULONGLONG sentAt = GetTickCount64();
   outcome = client.Send(request, response);
+  WipeText(request.body);
   if (FAILED(outcome.result)) return outcome;
   if (response.status != 200) return CloudFailure(GoogleTokenFailureText(response.status, response.body, mailbox));
   ULONGLONG lifetimeMs = 0;

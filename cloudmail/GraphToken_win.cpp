@@ -2,6 +2,7 @@
 #include "cloudmail/GraphClient.h"
 #include "cloudmail/GraphFailures.h"
 #include "cloudmail/TokenCache.h"
+#include "common/SecureWipe.h"
 
 namespace corvisk {
 namespace {
@@ -22,14 +23,14 @@ CloudOutcome FetchToken(GraphClient& client, FetchedToken& fresh) {
   CloudOutcome outcome = ClientCredentialFields(settings, url, credential);
   if (FAILED(outcome.result)) return outcome;
   HttpsRequest request = client.NewRequest(L"POST", url, "application/x-www-form-urlencoded");
-  request.body = "client_id=" + UrlEncoded(settings.clientId) +
-                 "&scope=" + UrlEncoded("https://" + settings.graphHost + "/.default") +
-                 "&grant_type=client_credentials&" + credential;
-  SecureZeroMemory(credential.data(), credential.size());
+  request.body = JoinedSecret({"client_id=", UrlEncoded(settings.clientId),
+                               "&scope=", UrlEncoded("https://" + settings.graphHost + "/.default"),
+                               "&grant_type=client_credentials&", credential});
+  WipeText(credential);
   HttpsResponse response;
   const ULONGLONG sentAt = GetTickCount64();
   outcome = client.Send(request, response);
-  SecureZeroMemory(request.body.data(), request.body.size());
+  WipeText(request.body);
   if (FAILED(outcome.result)) return outcome;
   if (response.status != 200) return CloudFailure(TokenFailureText(response.status, response.body));
   ULONGLONG lifetimeMs = 0;

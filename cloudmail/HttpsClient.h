@@ -22,9 +22,10 @@ struct HttpsResponse {
   DWORD retryAfterSeconds = 0;  // 0 when the answer has no Retry-After
 };
 
-// Where a request stopped: before anything reached the server, or after the
-// request may have (so repeating it could do twice what it asks for).
-enum class RequestStage { NotSent, MaybeDelivered };
+// Where a request stopped: before WinHTTP could make requests at all, before
+// anything reached the server, or after the request may have (so repeating it
+// could do twice what it asks for).
+enum class RequestStage { NoSession, NotSent, MaybeDelivered };
 
 struct HttpsFailure {
   DWORD error = ERROR_SUCCESS;  // WinHTTP's or the system's error code

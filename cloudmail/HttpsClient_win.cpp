@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cloudmail/HttpsClient.h"
+#include "win32/CriticalSection.h"
 #include "win32/Handles.h"
 
 namespace corvisk {
@@ -30,15 +31,26 @@ void RequireModernTls(HINTERNET session) {
 // One session for the process: its connections and TLS sessions are kept
 // alive and shared by every send. It lives as long as the process; closing
 // it while the DLL unloads, under the loader lock, could wait on WinHTTP's
-// own threads.
-HINTERNET ProcessSession() {
-  static const HINTERNET session = [] {
-    HINTERNET opened = WinHttpOpen(L"CorviskFSP", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                   WINHTTP_NO_PROXY_BYPASS, 0);
-    if (opened) RequireModernTls(opened);
-    return opened;
-  }();
-  return session;
+// own threads. A failed open is not kept: the next request tries again.
+struct ProcessSession {
+  CriticalSection lock;
+  HINTERNET handle = nullptr;
+};
+
+DWORD OpenProcessSession(HINTERNET& session) {
+  static ProcessSession process;
+  const CriticalSectionGuard guard(process.lock);
+  if (!process.handle) {
+    process.handle = WinHttpOpen(L"CorviskFSP", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                 WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!process.handle) {
+      const DWORD error = GetLastError();
+      return error ? error : ERROR_WINHTTP_INTERNAL_ERROR;
+    }
+    RequireModernTls(process.handle);
+  }
+  session = process.handle;
+  return ERROR_SUCCESS;
 }
 
 struct UrlParts {
@@ -110,8 +122,8 @@ HttpsFailure SendHttpsRequest(const HttpsRequest& what, HttpsResponse& response)
   response = HttpsResponse();
   UrlParts url;
   if (const DWORD error = CrackUrl(what.url, url)) return {error, RequestStage::NotSent};
-  const HINTERNET session = ProcessSession();
-  if (!session) return {GetLastError(), RequestStage::NotSent};
+  HINTERNET session = nullptr;
+  if (const DWORD error = OpenProcessSession(session)) return {error, RequestStage::NoSession};
   const unique_hinternet connection(WinHttpConnect(session, url.host.c_str(), url.port, 0));
   if (!connection) return {GetLastError(), RequestStage::NotSent};
   const unique_hinternet request(WinHttpOpenRequest(connection.get(), what.method.c_str(), url.pathAndQuery.c_str(),
@@ -125,9 +137,12 @@ HttpsFailure SendHttpsRequest(const HttpsRequest& what, HttpsResponse& response)
   return failure;
 }
 
+// A secret may be encoded: the room is made once, so no growth leaves a
+// copy of it behind.
 std::string UrlEncoded(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string encoded;
+  encoded.reserve(text.size() * 3);
   for (const char c : text) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (isalnum(byte) || c == '-' || c == '_' || c == '.' || c == '~') {

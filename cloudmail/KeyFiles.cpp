@@ -1,5 +1,6 @@
 #include "cloudmail/KeyFiles.h"
 
+#include "common/SecureWipe.h"
 #include "mime/MimeText.h"
 
 namespace corvisk {
@@ -57,7 +58,7 @@ bool ReadPemBlock(std::string_view text, std::string_view label, std::string& de
 }
 
 PrivateKeyInfoError ReadRsaPrivateKeyInfo(std::string_view der, std::string& rsaPrivateKey) {
-  rsaPrivateKey.clear();
+  WipeText(rsaPrivateKey);
   DerElement info, version, algorithm, oid, key;
   if (!ReadExpected(der, kSequence, info) || !der.empty()) return PrivateKeyInfoError::Malformed;
   std::string_view fields = info.content;

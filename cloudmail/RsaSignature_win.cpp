@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/SecureWipe.h"
 #include "win32/CryptoHandles.h"
-#include "win32/SecureWipe.h"
 
 namespace corvisk {
 namespace {
@@ -57,8 +57,8 @@ std::string CngPrivateBlob(const LegacyRsaKey& key) {
   header.cbModulus = static_cast<ULONG>(key.modulus.size());
   header.cbPrime1 = static_cast<ULONG>(key.prime1.size());
   header.cbPrime2 = static_cast<ULONG>(key.prime2.size());
-  return std::string(reinterpret_cast<const char*>(&header), sizeof header) + exponent + key.modulus + key.prime1 +
-         key.prime2;
+  return JoinedSecret({std::string_view(reinterpret_cast<const char*>(&header), sizeof header), exponent, key.modulus,
+                       key.prime1, key.prime2});
 }
 
 HRESULT Sha256(BCRYPT_ALG_HANDLE algorithm, std::string_view input, BYTE (&digest)[32]) {

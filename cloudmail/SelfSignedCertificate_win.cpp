@@ -5,6 +5,7 @@
 
 #include "cloudmail/ProtectedData.h"
 #include "cloudmail/RsaSignature.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "win32/CryptoHandles.h"
 #include "win32/Handles.h"
@@ -16,16 +17,18 @@ constexpr ULONGLONG kFileTimePerMinute = 10000000ULL * 60;
 // Clocks of this machine and of Microsoft's sign-in may differ a little.
 constexpr ULONGLONG kBackdateMinutes = 10;
 
-std::string LittleEndian(const BYTE* bigEndian, size_t size, size_t width) {
-  std::string bytes(reinterpret_cast<const char*>(bigEndian), size);
-  std::reverse(bytes.begin(), bytes.end());
-  bytes.resize(width, '\0');
-  return bytes;
+// Appends the low width bytes of a big-endian number, little-endian: the
+// parts are secret, so they go straight into the blob without a copy.
+void AppendLittleEndian(std::string& to, const BYTE* bigEndian, size_t size, size_t width) {
+  const size_t taken = std::min(size, width);
+  for (size_t i = 1; i <= taken; ++i) to += static_cast<char>(bigEndian[size - i]);
+  to.append(width - taken, '\0');
 }
 
 // A CNG full private key as a CryptoAPI PRIVATEKEYBLOB, the form the
 // settings keep: header, then modulus, primes, exponents, coefficient and
-// private exponent, each little-endian and of its fixed width.
+// private exponent, each little-endian and of its fixed width. Its room is
+// made once, so no growth leaves a copy of the key behind.
 std::string LegacyPrivateBlob(const std::string& full) {
   BCRYPT_RSAKEY_BLOB header;
   memcpy(&header, full.data(), sizeof header);
@@ -35,14 +38,16 @@ std::string LegacyPrivateBlob(const std::string& full) {
   const size_t modulusSize = header.BitLength / 8, primeSize = header.BitLength / 16;
   BLOBHEADER blob = {PRIVATEKEYBLOB, CUR_BLOB_VERSION, 0, CALG_RSA_SIGN};
   RSAPUBKEY rsa = {0x32415352, header.BitLength, exponent};  // "RSA2"
-  std::string legacy = std::string(reinterpret_cast<const char*>(&blob), sizeof blob) +
-                       std::string(reinterpret_cast<const char*>(&rsa), sizeof rsa);
   const std::pair<ULONG, size_t> parts[] = {{header.cbModulus, modulusSize}, {header.cbPrime1, primeSize},
                                             {header.cbPrime2, primeSize},    {header.cbPrime1, primeSize},
                                             {header.cbPrime2, primeSize},    {header.cbPrime1, primeSize},
                                             {header.cbModulus, modulusSize}};
+  std::string legacy;
+  legacy.reserve(sizeof blob + sizeof rsa + 2 * modulusSize + 5 * primeSize);
+  legacy.append(reinterpret_cast<const char*>(&blob), sizeof blob);
+  legacy.append(reinterpret_cast<const char*>(&rsa), sizeof rsa);
   for (const auto& [size, width] : parts) {
-    legacy += LittleEndian(at, size, width);
+    AppendLittleEndian(legacy, at, size, width);
     at += size;
   }
   return legacy;
@@ -76,10 +81,10 @@ CloudOutcome MakeRsaKey(std::string& privateKeyBlob) {
   if (BCRYPT_SUCCESS(status))
     status = BCryptExportKey(key.get(), nullptr, BCRYPT_RSAFULLPRIVATE_BLOB, reinterpret_cast<PUCHAR>(full.data()),
                              size, &size, 0);
-  if (!BCRYPT_SUCCESS(status) || size < sizeof(BCRYPT_RSAKEY_BLOB)) return CngFailure("BCryptExportKey", status);
-  privateKeyBlob = LegacyPrivateBlob(full);
-  SecureZeroMemory(full.data(), full.size());
-  return {};
+  const bool exported = BCRYPT_SUCCESS(status) && size >= sizeof(BCRYPT_RSAKEY_BLOB);
+  if (exported) privateKeyBlob = LegacyPrivateBlob(full);
+  WipeText(full);
+  return exported ? CloudOutcome{} : CngFailure("BCryptExportKey", status);
 }
 
 // SubjectPublicKeyInfo's key: the PUBLICKEYBLOB that begins the private one.
@@ -183,7 +188,7 @@ CloudOutcome CreateSelfSignedCredential(const std::wstring& commonName, unsigned
       outcome =
           CloudFailure(FormatText("The key could not be protected (error %lu).", error), HRESULT_FROM_WIN32(error));
   }
-  SecureZeroMemory(key.data(), key.size());
+  WipeText(key);
   if (FAILED(outcome.result)) credential = ImportedCredential();
   return outcome;
 }

@@ -81,7 +81,10 @@ BOOL CConfigApp::SaveTransport() {
     return FALSE;
   }
   m_pTransportPage->m_choice.transportStored = choice.transportStored || choice.microsoft365 || choice.google;
-  if (choice.newSecret) m_pTransportPage->m_choice.settings.clientSecretBlob = choice.settings.clientSecretBlob;
+  if (choice.newSecret) {
+    m_pTransportPage->m_choice.settings.clientSecretBlob = choice.settings.clientSecretBlob;
+    m_pTransportPage->ForgetTypedSecret();
+  }
   m_pTransportPage->m_choice.newCertificate = false;
   m_pTransportPage->m_choice.newGoogleKey = false;
   return TRUE;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "config/MessageBoxes.h"
 #include "config/Resource.h"
@@ -55,6 +56,8 @@ void DataExchange::Text(int control, std::string& value, int maxChars) {
   std::string text = ControlText(page_, control);
   if (maxChars > 0 && text.size() > static_cast<size_t>(maxChars))
     return Fail(control, Insert(LoadText(IDS_PARSE_MAX_CHARS), "%1", maxChars));
+  // The field may hold a password: its old text is not left on the heap.
+  WipeText(value);
   value = std::move(text);
 }
 

@@ -84,7 +84,10 @@ class CMiscPage : public CPropertyPage {
 class CTransportPage : public CPropertyPage {
  public:
   explicit CTransportPage(CConfigApp& app) : CPropertyPage(app, IDD_TRANSPORT_PAGE) {}
+  ~CTransportPage() override;
   bool Validate();
+  // Once the typed secret is stored, protected.
+  void ForgetTypedSecret();
 
   TransportChoice m_choice;
   std::string m_strSecret;  // typed; protected when saved

@@ -51,6 +51,12 @@ void CPropertyPage::RelayEvent(MSG& message) const {
   if (tooltip_) SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&message));
 }
 
+void CPropertyPage::PushText(int control, const char* text) {
+  pushing_ = true;
+  SetDlgItemTextA(window_, control, text);
+  pushing_ = false;
+}
+
 void CPropertyPage::SetModified() const { PropSheet_Changed(GetParent(window_), window_); }
 
 void CPropertyPage::AddTooltip(int control, UINT textId) {

@@ -41,6 +41,8 @@ class CPropertyPage {
   void AddTooltip(int control, UINT textId);
   // Controls whose edits mark the page changed.
   void MarkModifiedOn(WORD control, WORD code, std::initializer_list<int> controls) const;
+  // Puts text into one control as fields are pushed: not the user's edit.
+  void PushText(int control, const char* text);
 
   CConfigApp* m_pApp;
 

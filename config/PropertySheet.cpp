@@ -22,6 +22,15 @@ void SetApplicationIcon(HWND window) {
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(load(SM_CXSMICON)));
 }
 
+// Clicks and keys made while the sheet was held wait in the queue, since the
+// wait for the mail transport dispatches no input; they were meant for a sheet
+// that took none, so they are dropped rather than run once it is let go.
+void DiscardQueuedInput() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT)) {
+  }
+}
+
 }  // namespace
 
 void CQuendryPropSheet::DoModal() {
@@ -53,6 +62,7 @@ void CQuendryPropSheet::EnableButton(int id, bool enable) const { EnableWindow(G
 
 void CQuendryPropSheet::Hold(bool held) {
   if (held) applyLit_ = IsWindowEnabled(GetDlgItem(window_, IDC_APPLY_NOW)) != FALSE;
+  if (!held) DiscardQueuedInput();
   m_bBlockClose = held;
   EnableButton(IDOK, !held);
   EnableButton(IDCANCEL, !held);

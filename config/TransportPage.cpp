@@ -12,6 +12,7 @@
 #include "cloudmail/CertificateImport.h"
 #include "cloudmail/GoogleKeyImport.h"
 #include "cloudmail/SelfSignedCertificate.h"
+#include "common/SecureWipe.h"
 #include "common/TextFormat.h"
 #include "config/ConfigApp.h"
 #include "config/MessageBoxes.h"
@@ -20,7 +21,6 @@
 #include "win32/AnsiText.h"
 #include "win32/CryptoHandles.h"
 #include "win32/Handles.h"
-#include "win32/SecureWipe.h"
 #include "win32/SystemMessage.h"
 #include "win32/WaitCursor.h"
 
@@ -165,6 +165,18 @@ std::string DescribeCertificate(const std::string& der, long long& daysLeft) {
 }
 
 }  // namespace
+
+CTransportPage::~CTransportPage() {
+  WipeText(m_strSecret);
+  WipeText(m_strPfxPassword);
+}
+
+// The field shows what it shows for a secret stored before the program
+// started: nothing, which keeps the stored one.
+void CTransportPage::ForgetTypedSecret() {
+  WipeText(m_strSecret);
+  if (Window()) PushText(IDC_M365_SECRET, "");
+}
 
 void CTransportPage::DoDataExchange(DataExchange& exchange) {
   BOOL microsoft365 = m_choice.microsoft365;

@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "common/SecureWipe.h"
 #include "installer/SettingsKeyActions.h"
-#include "win32/SecureWipe.h"
 #include "installer/SilentSettings.h"
 #include "launch/AppletStart.h"
 #include "win32/ExceptionBoundary.h"

@@ -8,13 +8,13 @@
 #include "cloudmail/CertificateImport.h"
 #include "cloudmail/GoogleKeyImport.h"
 #include "cloudmail/ProtectedData.h"
+#include "common/SecureWipe.h"
 #include "installer/SettingsKeyActions.h"
 #include "settings/RegistryText.h"
 #include "settings/Settings.h"
 #include "win32/Handles.h"
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
-#include "win32/SecureWipe.h"
 
 namespace corvisk {
 namespace {

@@ -3,12 +3,6 @@
 #include "common/TextFormat.h"
 
 namespace corvisk {
-namespace {
-
-// Base64 body lines stay within RFC 2045's 76 characters.
-constexpr size_t kBase64LineLength = 76;
-
-}  // namespace
 
 std::string MailDate(int dayOfWeek, int day, int month, int year, int hour, int minute, int second) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -30,11 +24,6 @@ MimeContent FaxMailContent(const FaxMailFields& fields, const std::string& attac
                      {kFaxPasswordHeader, fields.gatewayPassword}};
   content.attachments.push_back({attachmentName, ContentTypeForFile(attachmentName), attachmentPath});
   return content;
-}
-
-size_t Base64LinesSize(size_t bytes) {
-  const size_t encoded = (bytes + 2) / 3 * 4;
-  return encoded + (encoded + kBase64LineLength - 1) / kBase64LineLength * 2;
 }
 
 std::string MimeMessageText(const MimeContent& content, const std::string& boundary,

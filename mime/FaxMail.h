@@ -24,14 +24,13 @@ struct FaxMailFields {
 
 // An RFC 5322 date in UTC; dayOfWeek 0 is Sunday, month 1 is January.
 std::string MailDate(int dayOfWeek, int day, int month, int year, int hour, int minute, int second);
+// The system clock's time as a MailDate (Windows only).
+std::string CurrentMailDate();
 
 // The fax message: its header fields, an empty text body and the T.37
 // document as its one attachment, read from attachmentPath when written.
 MimeContent FaxMailContent(const FaxMailFields& fields, const std::string& attachmentName,
                            const std::wstring& attachmentPath);
-
-// Bytes of Base64Lines for that many input bytes.
-size_t Base64LinesSize(size_t bytes);
 
 // The whole message text, each attachment given by its bytes in order.
 std::string MimeMessageText(const MimeContent& content, const std::string& boundary,

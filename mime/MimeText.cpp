@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/SecureWipe.h"
+
 namespace corvisk {
 
 namespace {
@@ -86,6 +88,11 @@ std::string Base64Lines(std::string_view bytes) {
   return lines;
 }
 
+size_t Base64LinesSize(size_t bytes) {
+  const size_t encoded = (bytes + 2) / 3 * 4;
+  return encoded + (encoded + kBase64LineLength - 1) / kBase64LineLength * 2;
+}
+
 std::string EncodeBase64(std::string_view bytes) {
   std::string encoded;
   encoded.reserve((bytes.size() + 2) / 3 * 4);
@@ -102,8 +109,12 @@ std::string EncodeBase64(std::string_view bytes) {
   return encoded;
 }
 
+// The bytes may be a key: they are decoded into room made once, so no
+// growth leaves a copy behind, and wiped when the text turns out not to be
+// base64.
 bool DecodeBase64(std::string_view text, std::string& bytes) {
-  bytes.clear();
+  WipeText(bytes);
+  bytes.reserve(text.size() / 4 * 3 + 3);
   unsigned group = 0;
   int bits = 0;
   size_t padding = 0;
@@ -114,7 +125,10 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
       continue;
     }
     const char* at = c ? std::strchr(kBase64Alphabet, c) : nullptr;
-    if (!at || padding) return false;
+    if (!at || padding) {
+      WipeText(bytes);
+      return false;
+    }
     group = (group << 6) | static_cast<unsigned>(at - kBase64Alphabet);
     bits += 6;
     if (bits >= 8) {
@@ -123,7 +137,9 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
     }
   }
   // Left-over bits are zero padding of the last group: at most 4 of them.
-  return padding <= 2 && bits <= 4;
+  if (padding <= 2 && bits <= 4) return true;
+  WipeText(bytes);
+  return false;
 }
 
 // ASCII values go into a header as they are; others become RFC 2047

@@ -39,6 +39,8 @@ struct MimePiece {
 inline constexpr size_t kBase64ChunkBytes = 57 * 1150;
 
 std::string Base64Lines(std::string_view bytes);
+// Bytes of Base64Lines for that many input bytes.
+size_t Base64LinesSize(size_t bytes);
 std::vector<MimePiece> ComposeMimeMessage(const MimeContent& content, const std::string& boundary);
 std::string DotStuffed(const std::string& message);
 

@@ -28,25 +28,22 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string CurrentMailDate() {
-  SYSTEMTIME now;
-  GetSystemTime(&now);
-  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
-}
-
 // The message CDO would send, with its texts in UTF-8.
-CloudFax CloudFaxFor(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment) {
-  CloudFax fax;
+CloudOutcome CloudFaxFor(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
+                         CloudFax& fax) {
+  std::string id;
+  if (const HRESULT result = NewGuidText(id); FAILED(result))
+    return CloudFailure("No unique message ID could be made for the fax: " + StandardMessage(result), result);
   fax.fields = {ToUtf8(ToWide(message.recipient)),
                 ToUtf8(ToWide(message.sender)),
                 ToUtf8(ToWide(message.subject)),
                 ToUtf8(ToWide(settings.gatewayPassword)),
                 CurrentMailDate(),
-                NewGuidText() + "@corviskfsp"};
+                id + "@corviskfsp"};
   fax.attachmentName = ToUtf8(ToWide(FileNameOf(attachment)));
   fax.attachmentPath = ToWide(attachment);
   fax.timeoutSeconds = settings.smtpTimeout;
-  return fax;
+  return {};
 }
 
 HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
@@ -56,7 +53,9 @@ HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessa
     errorText = "The Microsoft 365 settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
     return HRESULT_FROM_WIN32(error);
   }
-  const CloudOutcome outcome = SendFaxThroughGraph(cloud, CloudFaxFor(settings, message, attachment));
+  CloudFax fax;
+  CloudOutcome outcome = CloudFaxFor(settings, message, attachment, fax);
+  if (SUCCEEDED(outcome.result)) outcome = SendFaxThroughGraph(cloud, fax);
   errorText = outcome.text;
   return outcome.result;
 }
@@ -68,7 +67,9 @@ HRESULT SendThroughGoogle(const ProviderSettings& settings, const FaxMessage& me
     errorText = "The Google Workspace settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
     return HRESULT_FROM_WIN32(error);
   }
-  const CloudOutcome outcome = SendFaxThroughGmail(google, CloudFaxFor(settings, message, attachment));
+  CloudFax fax;
+  CloudOutcome outcome = CloudFaxFor(settings, message, attachment, fax);
+  if (SUCCEEDED(outcome.result)) outcome = SendFaxThroughGmail(google, fax);
   errorText = outcome.text;
   return outcome.result;
 }

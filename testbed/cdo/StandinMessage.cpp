@@ -19,13 +19,6 @@ HRESULT CopyOut(const std::wstring& text, BSTR* out) {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-// The current time as an RFC 5322 date, in UTC.
-std::string MessageDate() {
-  SYSTEMTIME now;
-  GetSystemTime(&now);
-  return MailDate(now.wDayOfWeek, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond);
-}
-
 // The last component of a path: the name the attachment travels under.
 std::wstring FileNameOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
@@ -176,7 +169,7 @@ Outcome CMessage::Deliver() const {
 // the message's own collection.
 MimeContent CMessage::Content() const {
   MimeContent content;
-  content.headers = {{"Date", MessageDate()}, {"From", ToUtf8(from_)}};
+  content.headers = {{"Date", CurrentMailDate()}, {"From", ToUtf8(from_)}};
   if (!sender_.empty()) content.headers.emplace_back("Sender", ToUtf8(sender_));
   content.headers.emplace_back("To", ToUtf8(to_));
   content.headers.emplace_back("Subject", ToUtf8(subject_));

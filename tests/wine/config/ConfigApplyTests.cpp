@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ConfigFixture.h"
+#include "HiddenFile.h"
 #include "RegistrationSupport.h"
 #include "SettingsKey.h"
 #include "win32/SystemMessage.h"
@@ -216,6 +217,7 @@ TEST_F(ConfigApplyTest, SaveWritesInOrderAndKeepsWhatWasWrittenBeforeAFailure) {
 
 TEST_F(ConfigApplyTest, OneRunPerPressWithAllPagesCreated) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
+  const HiddenFile installed(InstalledServer(L"QuendrySuppEmail"));
   ConfigProgram program;
   for (int page = 1; page < 5; ++page) program.SelectPage(page);
   program.SelectPage(0);

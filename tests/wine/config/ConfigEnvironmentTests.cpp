@@ -19,12 +19,6 @@ constexpr char kServiceAccountNotice[] =
     "different to the default NotifyMe email address, configure the service to run as a principal that has rights "
     "to access Fax Service, e.g. Administrator";
 
-std::wstring InstalledServer(const wchar_t* name) {
-  wchar_t folder[MAX_PATH] = L"";
-  GetSystemDirectoryW(folder, MAX_PATH);
-  return std::wstring(folder) + L"\\" + name + L".exe";
-}
-
 TEST_F(ConfigEnvironmentTest, DisabledFaxServiceEndsTheApplyBeforeAnythingIsWritten) {
   ASSERT_TRUE(fax_service::SetStartType(SERVICE_DISABLED));
   ConfigProgram program;
@@ -186,6 +180,7 @@ TEST_F(ConfigEnvironmentTest, MissingFaxClientLibraryIsReported) {
 
 TEST_F(ConfigEnvironmentTest, Wow64LooksInThe32BitSystemFolder) {
   RegisterHelperServer(L"QuendrySuppEmail", false);
+  const HiddenFile installed(InstalledServer(L"QuendrySuppEmail"));
   ConfigProgram program({"6.1", true});
   program.PressApply();
   ExpectShellFileNotFound(program);

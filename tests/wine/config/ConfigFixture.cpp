@@ -106,8 +106,13 @@ std::string ConfigProgramTest::ProgramSystemFolder() {
   return folder;
 }
 
+std::wstring ConfigProgramTest::InstalledServer(const wchar_t* name) {
+  const std::string folder = ProgramSystemFolder();
+  return std::wstring(folder.begin(), folder.end()) + L"\\" + name + L".exe";
+}
+
 void ConfigProgramTest::FinishApply(ConfigProgram& program) {
-  const auto box = program.WaitForMessageBox(1500);
+  const auto box = program.WaitForApplyEnd();
   EXPECT_FALSE(box) << "unexpected message: [" << box->caption << "] " << box->text;
   if (box) program.Answer(*box, IDOK);
 }

@@ -33,6 +33,9 @@ class ConfigProgramTest : public ::testing::Test {
   // The system folder the program looks in for its files: the 32-bit one
   // under WOW64.
   static std::string ProgramSystemFolder();
+  // The copy of a helper server in that folder, which the test prefix
+  // installs there (a test of a missing server hides it with HiddenFile).
+  static std::wstring InstalledServer(const wchar_t* name);
 
   // The end of an apply run that went well shows nothing more.
   static void FinishApply(ConfigProgram& program);

@@ -13,6 +13,7 @@ namespace corvisk::test {
 namespace {
 
 constexpr DWORD kPollMs = 50;
+constexpr int kApplyNow = 0x3021;  // the property sheet's own button
 constexpr int kMessageTextId = 0xFFFF;
 
 struct WindowQuery {
@@ -190,7 +191,7 @@ bool ConfigProgram::Checked(int control) const {
 bool ConfigProgram::Enabled(int control) const { return IsWindowEnabled(GetDlgItem(sheet_, control)) != FALSE; }
 
 void ConfigProgram::PressOk() { Post(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
-void ConfigProgram::PressApply() { Post(WM_COMMAND, MAKEWPARAM(0x3021, BN_CLICKED), 0); }
+void ConfigProgram::PressApply() { Post(WM_COMMAND, MAKEWPARAM(kApplyNow, BN_CLICKED), 0); }
 void ConfigProgram::PressCancel() { Post(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
 
 void ConfigProgram::Click(int control) {
@@ -245,6 +246,22 @@ bool ConfigProgram::NoMessageBox(DWORD waitMs) {
     Sleep(kPollMs);
   }
   return true;
+}
+
+std::optional<MessageBoxSeen> ConfigProgram::WaitForApplyEnd(DWORD waitMs) {
+  for (DWORD waited = 0; waited < waitMs; waited += kPollMs) {
+    // The press was posted: let the sheet take it before asking.
+    Sleep(kPollMs);
+    if (FindDialog(processId_, nullptr)) return WaitForMessageBox(0);
+    if (ApplyEnded()) return std::nullopt;
+  }
+  return WaitForMessageBox(0);
+}
+
+bool ConfigProgram::ApplyEnded() const {
+  if (WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0) return true;
+  DWORD_PTR answer = 0;
+  return !Enabled(kApplyNow) && SendMessageTimeoutA(sheet_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &answer) != 0;
 }
 
 std::optional<DWORD> ConfigProgram::WaitForExit(DWORD waitMs) {

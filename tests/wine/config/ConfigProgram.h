@@ -66,6 +66,10 @@ class ConfigProgram {
   void Answer(const MessageBoxSeen& box, int button);
   // True when no message box is shown within the wait.
   bool NoMessageBox(DWORD waitMs = 1500);
+  // The message box that an apply under way shows, or nothing once the apply
+  // has ended without one (the program has ended, or the sheet has greyed
+  // Apply Now and answers again) or the wait has run out.
+  std::optional<MessageBoxSeen> WaitForApplyEnd(DWORD waitMs = 1500);
   // Waits for the process to end; its exit code, or nothing on time-out.
   std::optional<DWORD> WaitForExit(DWORD waitMs = 10000);
   // The program's debugger output so far (written when it exits).
@@ -77,6 +81,7 @@ class ConfigProgram {
  private:
   void Start(const SimulatedMachine& machine, const wchar_t* desktop);
   void Post(UINT message, WPARAM wParam, LPARAM lParam) const;
+  bool ApplyEnded() const;
 
   unique_handle process_;
   DWORD processId_ = 0;

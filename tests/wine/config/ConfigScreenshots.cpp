@@ -103,18 +103,26 @@ BOOL CALLBACK MatchTooltip(HWND window, LPARAM context) {
 }
 
 // Rests the mouse on a control of the current page until its tooltip shows.
+// The pointer comes onto the control from outside it and rests there; it comes
+// again each second until the tooltip shows, as the control may not have
+// seen the first arrival (a pointer already resting there moves nothing).
 HWND ShowTooltip(const ConfigProgram& program, int control) {
   RECT frame{};
   GetWindowRect(GetDlgItem(program.CurrentPage(), control), &frame);
-  SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
-  INPUT move{};
-  move.type = INPUT_MOUSE;
-  move.mi.dx = 1;
-  move.mi.dwFlags = MOUSEEVENTF_MOVE;
-  SendInput(1, &move, sizeof move);
   TooltipQuery query{0, nullptr};
   GetWindowThreadProcessId(program.Sheet(), &query.processId);
-  for (int i = 0; i < 50 && !query.found; ++i, Sleep(100)) EnumWindows(MatchTooltip, reinterpret_cast<LPARAM>(&query));
+  for (int i = 0; i < 50 && !query.found; ++i, Sleep(100)) {
+    if (i % 10 == 0) {
+      SetCursorPos(frame.left - 20, frame.top - 20);
+      SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
+      INPUT move{};
+      move.type = INPUT_MOUSE;
+      move.mi.dx = 1;
+      move.mi.dwFlags = MOUSEEVENTF_MOVE;
+      SendInput(1, &move, sizeof move);
+    }
+    EnumWindows(MatchTooltip, reinterpret_cast<LPARAM>(&query));
+  }
   return query.found;
 }
 

@@ -119,6 +119,7 @@ TEST_F(ConfigTransportTest, Microsoft365IsCheckedThenSavedWithItsSecretProtected
   std::string secret;
   EXPECT_EQ(UnprotectSecret(blob, secret), 0u);
   EXPECT_EQ(secret, "s3cret~value");
+  EXPECT_EQ(program.Text(IDC_M365_SECRET), "") << "the typed secret stays on the page once it is stored";
   program.PressOk();
   EXPECT_EQ(program.WaitForExit(), 0u);
 }
