@@ -65,8 +65,8 @@ extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
     corvisk::GatheredSettings gathered;
     UINT result = corvisk::GatherSilentSettings(
-        [&](const char* property) { return ReadProperty(install, corvisk::ToWide(property).c_str()); },
-        LogOf(install), gathered);
+        [&](const char* property) { return ReadProperty(install, corvisk::ToWide(property).c_str()); }, LogOf(install),
+        gathered);
     if (result == ERROR_SUCCESS && !gathered.write.empty()) {
       result = SetActionData(install, kWriteSilentSettingsAction, gathered.write);
       if (result == ERROR_SUCCESS) result = SetActionData(install, kWriteSilentSettingsRollback, gathered.restore);

@@ -125,8 +125,8 @@ LONG ReadReplacedValues(const ScriptedValues& values, ScriptedValues& replaced) 
   for (const ScriptedValue& value : values) {
     ScriptedValue earlier{{value.value.name, REG_NONE, {}}, ScriptedValue::Form::Absent};
     if (opened == ERROR_SUCCESS)
-      if (const LONG error = ReadScriptedValue(key.get(), value.value.name,
-                                               value.form == ScriptedValue::Form::Sealed, earlier))
+      if (const LONG error =
+              ReadScriptedValue(key.get(), value.value.name, value.form == ScriptedValue::Form::Sealed, earlier))
         return error;
     replaced.push_back(std::move(earlier));
   }
