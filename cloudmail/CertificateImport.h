@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "cloudmail/GraphClient.h"
+#include "settings/RegistryText.h"
 
 namespace corvisk {
 
@@ -31,8 +33,9 @@ CloudOutcome ImportPfxCredential(const std::string& pfx, const std::wstring& pas
 CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& password,
                                   ImportedCredential& credential);
 
-// Writes "M365Certificate" and "M365CertificateKey" into the settings key,
-// opened for setting values.
+// "M365Certificate" and "M365CertificateKey", the values that keep it.
+std::vector<RegistryValue> CredentialValues(const ImportedCredential& credential);
+// Writes them into the settings key, opened for setting values.
 LONG StoreCredential(HKEY settingsKey, const ImportedCredential& credential);
 
 }  // namespace corvisk

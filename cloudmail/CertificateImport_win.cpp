@@ -238,10 +238,13 @@ CloudOutcome ImportCredentialFile(const std::wstring& path, const std::wstring& 
   return outcome;
 }
 
+std::vector<RegistryValue> CredentialValues(const ImportedCredential& credential) {
+  return {BinaryValue("M365Certificate", credential.certificate),
+          BinaryValue("M365CertificateKey", credential.protectedKey)};
+}
+
 LONG StoreCredential(HKEY settingsKey, const ImportedCredential& credential) {
-  LONG error = WriteRegistryBinary(settingsKey, "M365Certificate", credential.certificate);
-  if (error == ERROR_SUCCESS) error = WriteRegistryBinary(settingsKey, "M365CertificateKey", credential.protectedKey);
-  return error;
+  return WriteRegistryValues(settingsKey, CredentialValues(credential));
 }
 
 }  // namespace corvisk

@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "cloudmail/CloudOutcome.h"
+#include "settings/RegistryText.h"
 
 namespace corvisk {
 
@@ -26,7 +28,9 @@ inline constexpr char kDeleteGoogleKeyFileAdvice[] =
 // Reads, checks and protects the key file at path.
 CloudOutcome ImportGoogleKeyFile(const std::wstring& path, ImportedGoogleKey& key);
 
-// Writes the three values into the settings key, opened for setting values.
+// The three values of the settings key that keep the key.
+std::vector<RegistryValue> GoogleKeyValues(const ImportedGoogleKey& key);
+// Writes them into the settings key, opened for setting values.
 LONG StoreGoogleKey(HKEY settingsKey, const ImportedGoogleKey& key);
 
 }  // namespace corvisk

@@ -46,11 +46,13 @@ CloudOutcome ImportGoogleKeyFile(const std::wstring& path, ImportedGoogleKey& ke
   return {};
 }
 
+std::vector<RegistryValue> GoogleKeyValues(const ImportedGoogleKey& key) {
+  return {TextValue("GoogleClientEmail", key.clientEmail), TextValue("GoogleTokenUri", key.tokenUri),
+          BinaryValue("GooglePrivateKey", key.protectedKey)};
+}
+
 LONG StoreGoogleKey(HKEY settingsKey, const ImportedGoogleKey& key) {
-  LONG error = WriteRegistryText(settingsKey, "GoogleClientEmail", key.clientEmail);
-  if (error == ERROR_SUCCESS) error = WriteRegistryText(settingsKey, "GoogleTokenUri", key.tokenUri);
-  if (error == ERROR_SUCCESS) error = WriteRegistryBinary(settingsKey, "GooglePrivateKey", key.protectedKey);
-  return error;
+  return WriteRegistryValues(settingsKey, GoogleKeyValues(key));
 }
 
 }  // namespace corvisk

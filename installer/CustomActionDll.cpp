@@ -1,6 +1,6 @@
 // CorviskFSP_CA.dll: the installer's custom actions. CustomActionCommit is
 // the one the provider DLL serves as well; the others look after the
-// settings key from the installation script, elevated.
+// settings key.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -11,13 +11,16 @@
 #include "installer/SettingsKeyActions.h"
 #include "installer/SilentSettings.h"
 #include "launch/AppletStart.h"
+#include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
 
 namespace {
 
-// The deferred action that writes the silent-install settings; its action
-// data is this property.
+// The deferred action that writes the silent-install settings and the
+// rollback action that puts back what it replaced; the action data of each
+// is the property of its name.
 constexpr wchar_t kWriteSilentSettingsAction[] = L"WriteSilentSettings";
+constexpr wchar_t kWriteSilentSettingsRollback[] = L"WriteSilentSettingsRollback";
 
 // A property's text; empty when it is not set.
 std::wstring ReadProperty(MSIHANDLE install, const wchar_t* name) {
@@ -37,6 +40,15 @@ void LogLine(MSIHANDLE install, const std::string& line) {
   MsiProcessMessage(install, INSTALLMESSAGE_INFO, record);
 }
 
+corvisk::SilentSettingsLog LogOf(MSIHANDLE install) {
+  return [install](const std::string& line) { LogLine(install, line); };
+}
+
+// Both texts are ASCII.
+UINT SetActionData(MSIHANDLE install, const wchar_t* action, const std::string& data) {
+  return MsiSetPropertyW(install, action, corvisk::ToWide(data).c_str());
+}
+
 }  // namespace
 
 // Always ERROR_SUCCESS: the action never fails the installation.
@@ -46,29 +58,31 @@ extern "C" UINT WINAPI CustomActionCommit(MSIHANDLE /*install*/) { return corvis
 // passwords.
 extern "C" UINT WINAPI SecureSettingsKey(MSIHANDLE /*install*/) { return corvisk::SecureSettingsKey(); }
 
-// The settings given to a silent installation, handed to the installation
-// script as the action data of WriteSilentSettings (hidden from the log: it
-// carries the gateway password). Immediate; sets nothing when none is given.
+// Immediate, as the administrator who installs: reads the settings given to a
+// silent installation and the files they name, and hands the installation
+// script what WriteSilentSettings writes and what its rollback puts back,
+// secrets protected. Sets nothing when none is given.
 extern "C" UINT WINAPI GatherSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    std::wstring gathered =
-        corvisk::GatherSilentSettings([&](const wchar_t* property) { return ReadProperty(install, property); });
-    if (gathered.empty()) return UINT{ERROR_SUCCESS};
-    const UINT result = MsiSetPropertyW(install, kWriteSilentSettingsAction, gathered.c_str());
-    corvisk::WipeText(gathered);
+    corvisk::GatheredSettings gathered;
+    UINT result = corvisk::GatherSilentSettings(
+        [&](const char* property) { return ReadProperty(install, corvisk::ToWide(property).c_str()); }, LogOf(install),
+        gathered);
+    if (result == ERROR_SUCCESS && !gathered.write.empty()) {
+      result = SetActionData(install, kWriteSilentSettingsAction, gathered.write);
+      if (result == ERROR_SUCCESS) result = SetActionData(install, kWriteSilentSettingsRollback, gathered.restore);
+    }
     return result;
   });
 }
 
-// Written here rather than through the Registry table: the installer writes
-// a Registry row again at every repair, from properties no longer given.
+// From the installation script, elevated: writes the values of its action
+// data, the given settings for WriteSilentSettings and the earlier ones for
+// its rollback action. Not Registry rows: the installer writes a Registry
+// row again at every repair, from properties no longer given.
 extern "C" UINT WINAPI WriteSilentSettings(MSIHANDLE install) {
   return corvisk::ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    std::wstring data = ReadProperty(install, L"CustomActionData");
-    const UINT result =
-        corvisk::WriteSilentSettings(data, [install](const std::string& line) { LogLine(install, line); });
-    corvisk::WipeText(data);
-    return result;
+    return corvisk::WriteSilentSettings(corvisk::ToAnsi(ReadProperty(install, L"CustomActionData")), LogOf(install));
   });
 }
 

@@ -2,7 +2,6 @@
 
 #include <sddl.h>
 
-#include "settings/RegistryText.h"
 #include "settings/Settings.h"
 #include "win32/Handles.h"
 
@@ -26,13 +25,6 @@ UINT SecureSettingsKey() noexcept {
                                       WRITE_DAC, nullptr, key.put(), nullptr);
   if (opened != ERROR_SUCCESS) return static_cast<UINT>(opened);
   return static_cast<UINT>(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor));
-}
-
-UINT WriteSettingsText(const char* name, const std::string& value) noexcept {
-  unique_hkey key;
-  const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, key.put());
-  if (opened != ERROR_SUCCESS) return static_cast<UINT>(opened);
-  return static_cast<UINT>(WriteRegistryText(key.get(), name, value));
 }
 
 UINT RemoveSettingsKey() noexcept {

@@ -1,8 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 namespace corvisk {
 
 // Gives the settings key, which holds the gateway and SMTP passwords, an
@@ -10,10 +8,6 @@ namespace corvisk {
 // they and the fax service's account (NETWORK SERVICE) may read it. Creates
 // the key if it is missing. Returns the error, ERROR_SUCCESS when done.
 UINT SecureSettingsKey() noexcept;
-
-// Writes one text value into the settings key, as the configuration program
-// stores it. Returns the error, ERROR_SUCCESS when written.
-UINT WriteSettingsText(const char* name, const std::string& value) noexcept;
 
 // Deletes the settings key with everything in it, and the vendor key above
 // it when nothing else is left there. Always ERROR_SUCCESS: removal goes on.

@@ -1,6 +1,5 @@
 #include "installer/SilentSettings.h"
 
-#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -9,165 +8,175 @@
 #include "cloudmail/GoogleKeyImport.h"
 #include "cloudmail/ProtectedData.h"
 #include "common/SecureWipe.h"
-#include "installer/SettingsKeyActions.h"
-#include "settings/RegistryText.h"
+#include "installer/ScriptedValues.h"
 #include "settings/Settings.h"
-#include "win32/Handles.h"
 #include "win32/AnsiText.h"
 #include "win32/ExceptionBoundary.h"
+#include "win32/Handles.h"
 
 namespace corvisk {
 namespace {
 
 struct SilentSetting {
-  const wchar_t* property;
-  const wchar_t* valueName;
+  const char* property;
+  const char* valueName;
+  const char* flags;  // each between blanks, as " hidden protected "
 };
 
 constexpr SilentSetting kSilentSettings[] = {
 #include "installer/SilentSettings.inc"
 };
 
-// Entries that are imported or protected rather than written as text.
-constexpr wchar_t kGoogleKeyFileEntry[] = L"GoogleKeyFile";
-constexpr wchar_t kClientSecretEntry[] = L"M365ClientSecret";
-constexpr wchar_t kCertificateFileEntry[] = L"M365CertificateFile";
-constexpr wchar_t kCertificatePasswordEntry[] = L"M365CertificatePassword";
-
-using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
-
-LONG OpenSettingsKey(unique_hkey& settings) {
-  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, settings.put());
+bool HasFlag(const SilentSetting& setting, std::string_view flag) {
+  return std::string_view(setting.flags).find(" " + std::string(flag) + " ") != std::string_view::npos;
 }
 
-UINT ImportGoogleKey(const std::wstring& path, const SilentSettingsLog& log) {
+// The setting that carries the flag.
+const SilentSetting* SettingWith(std::string_view flag) {
+  for (const SilentSetting& setting : kSilentSettings)
+    if (HasFlag(setting, flag)) return &setting;
+  return nullptr;
+}
+
+// The values of the given settings, gathered one setting at a time.
+struct Gathering {
+  const PropertyReader& readProperty;
+  const SilentSettingsLog& log;
+  ScriptedValues values;
+};
+
+UINT Refuse(const Gathering& gathering, const SilentSetting& setting, const std::string& reason) {
+  gathering.log(setting.property + std::string(": ") + reason);
+  return ERROR_INSTALL_FAILURE;
+}
+
+std::string ProtectionFailure(DWORD error) {
+  return "The secret could not be protected (error " + std::to_string(error) + ").";
+}
+
+void AddPlain(Gathering& gathering, std::vector<RegistryValue> values) {
+  for (RegistryValue& value : values) gathering.values.push_back({std::move(value), ScriptedValue::Form::Plain});
+}
+
+// A hidden one is kept in clear by the settings key, but never by the script.
+UINT AddText(Gathering& gathering, const SilentSetting& setting, const std::wstring& text) {
+  std::string ansi = ToAnsi(text);
+  ScriptedValue value{TextValue(setting.valueName, ansi), ScriptedValue::Form::Plain};
+  WipeText(ansi);
+  if (HasFlag(setting, "hidden"))
+    if (const DWORD error = SealValue(value)) return Refuse(gathering, setting, ProtectionFailure(error));
+  gathering.values.push_back(std::move(value));
+  return ERROR_SUCCESS;
+}
+
+UINT AddProtectedText(Gathering& gathering, const SilentSetting& setting, const std::wstring& text) {
+  std::string secret = ToUtf8(text), blob;
+  const DWORD error = ProtectSecret(secret, blob);
+  WipeText(secret);
+  if (error != ERROR_SUCCESS) return Refuse(gathering, setting, ProtectionFailure(error));
+  AddPlain(gathering, {BinaryValue(setting.valueName, blob)});
+  return ERROR_SUCCESS;
+}
+
+UINT AddGoogleKey(Gathering& gathering, const SilentSetting& setting, const std::wstring& path) {
   ImportedGoogleKey key;
   const CloudOutcome outcome = ImportGoogleKeyFile(path, key);
-  if (FAILED(outcome.result)) {
-    log("GOOGLEKEYFILE: " + outcome.text);
-    return ERROR_INSTALL_FAILURE;
-  }
-  unique_hkey settings;
-  LONG error = OpenSettingsKey(settings);
-  if (error == ERROR_SUCCESS) error = StoreGoogleKey(settings.get(), key);
-  if (error == ERROR_SUCCESS) log("GOOGLEKEYFILE: " + key.clientEmail + " imported. " + kDeleteGoogleKeyFileAdvice);
-  return static_cast<UINT>(error);
+  if (FAILED(outcome.result)) return Refuse(gathering, setting, outcome.text);
+  gathering.log(setting.property + (": " + key.clientEmail) + " imported. " + kDeleteGoogleKeyFileAdvice);
+  AddPlain(gathering, GoogleKeyValues(key));
+  return ERROR_SUCCESS;
 }
 
-UINT ProtectClientSecret(const std::wstring& secret, const SilentSettingsLog& log) {
-  std::string text = ToUtf8(secret), blob;
-  const DWORD protectError = ProtectSecret(text, blob);
-  SecureZeroMemory(text.data(), text.size());
-  if (protectError != ERROR_SUCCESS) {
-    log("M365CLIENTSECRET: The secret could not be protected (error " + std::to_string(protectError) + ").");
-    return ERROR_INSTALL_FAILURE;
-  }
-  unique_hkey settings;
-  LONG error = OpenSettingsKey(settings);
-  if (error == ERROR_SUCCESS) error = WriteRegistryBinary(settings.get(), "M365ClientSecret", blob);
-  return static_cast<UINT>(error);
-}
-
-UINT ImportCertificate(const std::wstring& path, const std::wstring& password, const SilentSettingsLog& log) {
+UINT AddCredential(Gathering& gathering, const SilentSetting& setting, const std::wstring& path) {
+  const SilentSetting* password = SettingWith("certpassword");
+  std::wstring passwordText = password ? gathering.readProperty(password->property) : std::wstring();
   ImportedCredential credential;
-  const CloudOutcome outcome = ImportCredentialFile(path, password, credential);
-  if (FAILED(outcome.result)) {
-    log("M365CERTFILE: " + outcome.text);
-    return ERROR_INSTALL_FAILURE;
-  }
-  unique_hkey settings;
-  LONG error = OpenSettingsKey(settings);
-  if (error == ERROR_SUCCESS) error = StoreCredential(settings.get(), credential);
-  if (error == ERROR_SUCCESS)
-    log("M365CERTFILE: The certificate and its key are stored, the key protected for this machine.");
-  return static_cast<UINT>(error);
+  const CloudOutcome outcome = ImportCredentialFile(path, passwordText, credential);
+  WipeText(passwordText);
+  if (FAILED(outcome.result)) return Refuse(gathering, setting, outcome.text);
+  gathering.log(setting.property + std::string(": The certificate and its key are stored, the key protected for this "
+                                               "machine."));
+  AddPlain(gathering, CredentialValues(credential));
+  return ERROR_SUCCESS;
 }
 
-// The text of the entry named name, empty when it is not given.
-std::wstring EntryText(const Entries& entries, std::wstring_view name) {
-  for (const auto& [entryName, text] : entries)
-    if (entryName == name) return text;
-  return {};
+// The password only opens the certificate file; given alone, it is a mistake.
+UINT CheckCertificateFileGiven(const Gathering& gathering, const SilentSetting& setting) {
+  const SilentSetting* file = SettingWith("certfile");
+  if (file && !gathering.readProperty(file->property).empty()) return ERROR_SUCCESS;
+  return Refuse(gathering, setting,
+                std::string("It is given without ") + (file ? file->property : "") + ", the file it opens.");
 }
 
-UINT WriteEntry(const Entries& entries, const std::wstring& name, const std::wstring& text,
-                const SilentSettingsLog& log) {
-  if (name == kGoogleKeyFileEntry) return ImportGoogleKey(text, log);
-  if (name == kClientSecretEntry) return ProtectClientSecret(text, log);
-  if (name == kCertificateFileEntry) {
-    std::wstring password = EntryText(entries, kCertificatePasswordEntry);
-    const UINT imported = ImportCertificate(text, password, log);
-    SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
-    return imported;
-  }
-  if (name == kCertificatePasswordEntry) {
-    if (!EntryText(entries, kCertificateFileEntry).empty()) return ERROR_SUCCESS;
-    log("M365CERTPASSWORD: It is given without M365CERTFILE, the file it opens.");
-    return ERROR_INSTALL_FAILURE;
-  }
-  std::string value = ToAnsi(text);
-  const UINT written = WriteSettingsText(ToAnsi(name).c_str(), value);
-  WipeText(value);
-  return written;
+UINT AddSetting(Gathering& gathering, const SilentSetting& setting, const std::wstring& text) {
+  if (HasFlag(setting, "keyfile")) return AddGoogleKey(gathering, setting, text);
+  if (HasFlag(setting, "certfile")) return AddCredential(gathering, setting, text);
+  if (HasFlag(setting, "certpassword")) return CheckCertificateFileGiven(gathering, setting);
+  if (HasFlag(setting, "protected")) return AddProtectedText(gathering, setting, text);
+  return AddText(gathering, setting, text);
 }
 
-bool IsSilentSettingValue(std::wstring_view name) {
-  for (const SilentSetting& setting : kSilentSettings)
-    if (name == setting.valueName) return true;
-  return false;
+// The values that values replace, as the settings key holds them now, each
+// sealed when its new value is. A first installation replaces nothing: a
+// rollback deletes its values again.
+LONG ReadReplacedValues(const ScriptedValues& values, ScriptedValues& replaced) {
+  unique_hkey key;
+  const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_QUERY_VALUE, key.put());
+  for (const ScriptedValue& value : values) {
+    ScriptedValue earlier{{value.value.name, REG_NONE, {}}, ScriptedValue::Form::Absent};
+    if (opened == ERROR_SUCCESS)
+      if (const LONG error =
+              ReadScriptedValue(key.get(), value.value.name, value.form == ScriptedValue::Form::Sealed, earlier))
+        return error;
+    replaced.push_back(std::move(earlier));
+  }
+  return opened == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : opened;
 }
 
-// One "Value=LENGTH:TEXT" entry from the front of rest; false when malformed.
-bool TakeEntry(std::wstring_view& rest, std::wstring& name, std::wstring& text) {
-  const size_t equals = rest.find(L'=');
-  const size_t colon = rest.find(L':', equals);
-  if (equals == std::wstring_view::npos || colon == std::wstring_view::npos || colon == equals + 1) return false;
-  size_t length = 0;
-  for (const wchar_t digit : rest.substr(equals + 1, colon - equals - 1)) {
-    if (digit < L'0' || digit > L'9' || length > rest.size()) return false;
-    length = length * 10 + static_cast<size_t>(digit - L'0');
-  }
-  if (rest.size() - colon - 1 < length) return false;
-  name.assign(rest.substr(0, equals));
-  text.assign(rest.substr(colon + 1, length));
-  rest.remove_prefix(colon + 1 + length);
-  return true;
+// Run without elevation (a filtered administrator's token under UAC), the
+// immediate part may not read the key; then nothing could restore it.
+std::string UnreadableSettingsText(LONG error) {
+  std::string text = "The settings that this installation replaces cannot be read (error " + std::to_string(error) +
+                     "), so a failed installation could not put them back.";
+  if (error == ERROR_ACCESS_DENIED) text += " Run it from an elevated command prompt.";
+  return text;
 }
 
 }  // namespace
 
-std::wstring GatherSilentSettings(const std::function<std::wstring(const wchar_t* property)>& readProperty) {
-  std::wstring gathered;
-  for (const SilentSetting& setting : kSilentSettings) {
-    std::wstring text = readProperty(setting.property);
-    if (text.empty()) continue;
-    // Appended piece by piece: a temporary holding the secret would go back
-    // to the heap unwiped.
-    gathered.append(setting.valueName).append(1, L'=').append(std::to_wstring(text.size())).append(1, L':');
-    gathered += text;
-    WipeText(text);
-  }
-  return gathered;
+UINT GatherSilentSettings(const PropertyReader& readProperty, const SilentSettingsLog& log,
+                          GatheredSettings& gathered) noexcept {
+  return ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
+    gathered = GatheredSettings();
+    Gathering gathering{readProperty, log, {}};
+    for (const SilentSetting& setting : kSilentSettings) {
+      std::wstring text = readProperty(setting.property);
+      const UINT added = text.empty() ? UINT{ERROR_SUCCESS} : AddSetting(gathering, setting, text);
+      WipeText(text);
+      if (added != ERROR_SUCCESS) return added;
+    }
+    if (gathering.values.empty()) return UINT{ERROR_SUCCESS};
+    ScriptedValues replaced;
+    if (const LONG error = ReadReplacedValues(gathering.values, replaced)) {
+      log(UnreadableSettingsText(error));
+      return UINT{ERROR_INSTALL_FAILURE};
+    }
+    gathered.write = EncodeScriptedValues(gathering.values);
+    gathered.restore = EncodeScriptedValues(replaced);
+    return UINT{ERROR_SUCCESS};
+  });
 }
 
-UINT WriteSilentSettings(const std::wstring& gathered, const SilentSettingsLog& log) noexcept {
+UINT WriteSilentSettings(const std::string& data, const SilentSettingsLog& log) noexcept {
   return ReturnOnException(UINT{ERROR_INSTALL_FAILURE}, [&] {
-    // All are read before any is written: a certificate file needs its
-    // password, which comes later.
-    Entries entries;
-    entries.reserve(std::size(kSilentSettings));  // no unwiped copies left by growth
-    std::wstring_view rest = gathered;
-    std::wstring name, text;
-    while (!rest.empty()) {
-      if (!TakeEntry(rest, name, text) || !IsSilentSettingValue(name)) return UINT{ERROR_INVALID_DATA};
-      entries.emplace_back(name, text);
-    }
-    UINT written = ERROR_SUCCESS;
-    for (const auto& [entryName, entryText] : entries)
-      if (written == ERROR_SUCCESS) written = WriteEntry(entries, entryName, entryText, log);
-    for (auto& [entryName, entryText] : entries) SecureZeroMemory(entryText.data(), entryText.size() * sizeof(wchar_t));
-    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
-    return written;
+    ScriptedValues values;
+    if (!DecodeScriptedValues(data, values)) return UINT{ERROR_INVALID_DATA};
+    unique_hkey key;
+    LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, key.put());
+    if (error == ERROR_SUCCESS) error = WriteScriptedValues(key.get(), values);
+    if (error != ERROR_SUCCESS)
+      log("Not every setting could be written into the settings key (error " + std::to_string(error) + ").");
+    return static_cast<UINT>(error);
   });
 }
 

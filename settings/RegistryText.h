@@ -3,8 +3,17 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace corvisk {
+
+// One value as RegSetValueExA takes it: for REG_SZ, the text with its
+// terminating zero.
+struct RegistryValue {
+  std::string name;
+  DWORD type = REG_NONE;
+  std::string bytes;
+};
 
 LONG ReadRegistryText(HKEY key, const char* name, DWORD size, std::string& text);
 void ReadRegistryFlag(HKEY key, const char* name, DWORD size, bool& flag);
@@ -19,5 +28,10 @@ void ReadRegistryBinary(HKEY key, const char* name, std::string& bytes);
 void ReadRegistryHost(HKEY key, const char* name, std::string& host);
 LONG WriteRegistryText(HKEY key, const char* name, const std::string& text);
 LONG WriteRegistryBinary(HKEY key, const char* name, const std::string& bytes);
+RegistryValue TextValue(const char* name, const std::string& text);
+RegistryValue BinaryValue(const char* name, const std::string& bytes);
+LONG WriteRegistryValue(HKEY key, const RegistryValue& value);
+// Writes the values in order, stopping at the first failure.
+LONG WriteRegistryValues(HKEY key, const std::vector<RegistryValue>& values);
 
 }  // namespace corvisk

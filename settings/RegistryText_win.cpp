@@ -60,4 +60,21 @@ LONG WriteRegistryBinary(HKEY key, const char* name, const std::string& bytes) {
                         static_cast<DWORD>(bytes.size()));
 }
 
+RegistryValue TextValue(const char* name, const std::string& text) {
+  return {name, REG_SZ, std::string(text.c_str(), text.size() + 1)};
+}
+
+RegistryValue BinaryValue(const char* name, const std::string& bytes) { return {name, REG_BINARY, bytes}; }
+
+LONG WriteRegistryValue(HKEY key, const RegistryValue& value) {
+  return RegSetValueExA(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.bytes.data()),
+                        static_cast<DWORD>(value.bytes.size()));
+}
+
+LONG WriteRegistryValues(HKEY key, const std::vector<RegistryValue>& values) {
+  for (const RegistryValue& value : values)
+    if (const LONG error = WriteRegistryValue(key, value)) return error;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace corvisk
