@@ -77,17 +77,12 @@ CloudOutcome FetchToken(CloudClient& client, const GoogleSettings& settings, con
   // The signed grant is as good as the key to whoever holds it, until it expires.
   request.body = JoinedSecret({"grant_type=", UrlEncoded(kJwtBearerGrant), "&assertion=", grant});
   WipeText(grant);
-  HttpsResponse response;
-  const ULONGLONG sentAt = GetTickCount64();
-  outcome = client.Send(request, response);
-  WipeText(request.body);
-  if (FAILED(outcome.result)) return outcome;
-  if (response.status != 200) return CloudFailure(GoogleTokenFailureText(response.status, response.body, mailbox));
-  ULONGLONG lifetimeMs = 0;
-  if (!ReadTokenAnswer(response.body, fresh.token, lifetimeMs))
-    return CloudFailure("Google answered the token request with no usable token. Check GoogleTokenUri.");
-  fresh.expiresAt = sentAt + lifetimeMs;
-  return {};
+  return ExchangeForToken(
+      client, request,
+      [&mailbox](const HttpsResponse& response) {
+        return GoogleTokenFailureText(response.status, response.body, mailbox);
+      },
+      "Google answered the token request with no usable token. Check GoogleTokenUri.", fresh);
 }
 
 }  // namespace

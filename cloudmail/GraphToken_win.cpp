@@ -27,17 +27,9 @@ CloudOutcome FetchToken(GraphClient& client, FetchedToken& fresh) {
                                "&scope=", UrlEncoded("https://" + settings.graphHost + "/.default"),
                                "&grant_type=client_credentials&", credential});
   WipeText(credential);
-  HttpsResponse response;
-  const ULONGLONG sentAt = GetTickCount64();
-  outcome = client.Send(request, response);
-  WipeText(request.body);
-  if (FAILED(outcome.result)) return outcome;
-  if (response.status != 200) return CloudFailure(TokenFailureText(response.status, response.body));
-  ULONGLONG lifetimeMs = 0;
-  if (!ReadTokenAnswer(response.body, fresh.token, lifetimeMs))
-    return CloudFailure("Microsoft 365 answered the token request with no usable token. Check M365AuthorityHost.");
-  fresh.expiresAt = sentAt + lifetimeMs;
-  return {};
+  return ExchangeForToken(
+      client, request, [](const HttpsResponse& response) { return TokenFailureText(response.status, response.body); },
+      "Microsoft 365 answered the token request with no usable token. Check M365AuthorityHost.", fresh);
 }
 
 }  // namespace

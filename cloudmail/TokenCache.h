@@ -22,7 +22,16 @@ using TokenFetch = std::function<CloudOutcome(FetchedToken& fresh)>;
 CloudOutcome SharedToken(const std::string& identity, const std::string& rejected, const TokenFetch& fetch,
                          std::string& token);
 
-// The access token and its lifetime from an OAuth 2.0 token answer.
-bool ReadTokenAnswer(const std::string& body, std::string& token, ULONGLONG& lifetimeMs);
+class CloudClient;
+struct HttpsRequest;
+struct HttpsResponse;
+
+// Sends an OAuth 2.0 token request and keeps the answer's token and expiry.
+// The request's body, which carries the credential, is wiped once sent. An
+// answer other than 200 fails with refusal's text; one without a usable
+// token with noToken.
+CloudOutcome ExchangeForToken(CloudClient& client, HttpsRequest& request,
+                              const std::function<std::string(const HttpsResponse&)>& refusal, const char* noToken,
+                              FetchedToken& fresh);
 
 }  // namespace corvisk

@@ -3,6 +3,8 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "cloudmail/CloudClient.h"
+#include "common/SecureWipe.h"
 #include "win32/CriticalSection.h"
 
 namespace corvisk {
@@ -42,6 +44,9 @@ CloudOutcome SharedToken(const std::string& identity, const std::string& rejecte
   return {};
 }
 
+namespace {
+
+// The access token and its lifetime from an OAuth 2.0 token answer.
 bool ReadTokenAnswer(const std::string& body, std::string& token, ULONGLONG& lifetimeMs) {
   const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
   if (!answer.is_object()) return false;
@@ -56,6 +61,23 @@ bool ReadTokenAnswer(const std::string& body, std::string& token, ULONGLONG& lif
   token = accessToken->get<std::string>();
   lifetimeMs = static_cast<ULONGLONG>(seconds) * 1000;
   return true;
+}
+
+}  // namespace
+
+CloudOutcome ExchangeForToken(CloudClient& client, HttpsRequest& request,
+                              const std::function<std::string(const HttpsResponse&)>& refusal, const char* noToken,
+                              FetchedToken& fresh) {
+  HttpsResponse response;
+  const ULONGLONG sentAt = GetTickCount64();
+  const CloudOutcome outcome = client.Send(request, response);
+  WipeText(request.body);
+  if (FAILED(outcome.result)) return outcome;
+  if (response.status != 200) return CloudFailure(refusal(response));
+  ULONGLONG lifetimeMs = 0;
+  if (!ReadTokenAnswer(response.body, fresh.token, lifetimeMs)) return CloudFailure(noToken);
+  fresh.expiresAt = sentAt + lifetimeMs;
+  return {};
 }
 
 }  // namespace corvisk

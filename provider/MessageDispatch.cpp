@@ -46,30 +46,21 @@ CloudOutcome CloudFaxFor(const ProviderSettings& settings, const FaxMessage& mes
   return {};
 }
 
-HRESULT SendThroughMicrosoft365(const ProviderSettings& settings, const FaxMessage& message,
-                                const std::string& attachment, std::string& errorText) {
-  M365Settings cloud;
-  if (const LONG error = ReadM365Settings(cloud)) {
-    errorText = "The Microsoft 365 settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
+// Reads the cloud's own settings, composes the fax and sends it; the two
+// clouds differ only in their settings, their sender and their name.
+template <typename CloudSettings>
+HRESULT SendThroughCloud(const char* cloud, LONG (*read)(CloudSettings&),
+                         CloudOutcome (*send)(const CloudSettings&, const CloudFax&), const ProviderSettings& settings,
+                         const FaxMessage& message, const std::string& attachment, std::string& errorText) {
+  CloudSettings cloudSettings;
+  if (const LONG error = read(cloudSettings)) {
+    errorText =
+        std::string("The ") + cloud + " settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
     return HRESULT_FROM_WIN32(error);
   }
   CloudFax fax;
   CloudOutcome outcome = CloudFaxFor(settings, message, attachment, fax);
-  if (SUCCEEDED(outcome.result)) outcome = SendFaxThroughGraph(cloud, fax);
-  errorText = outcome.text;
-  return outcome.result;
-}
-
-HRESULT SendThroughGoogle(const ProviderSettings& settings, const FaxMessage& message, const std::string& attachment,
-                          std::string& errorText) {
-  GoogleSettings google;
-  if (const LONG error = ReadGoogleSettings(google)) {
-    errorText = "The Google Workspace settings could not be read: " + StandardMessage(HRESULT_FROM_WIN32(error));
-    return HRESULT_FROM_WIN32(error);
-  }
-  CloudFax fax;
-  CloudOutcome outcome = CloudFaxFor(settings, message, attachment, fax);
-  if (SUCCEEDED(outcome.result)) outcome = SendFaxThroughGmail(google, fax);
+  if (SUCCEEDED(outcome.result)) outcome = send(cloudSettings, fax);
   errorText = outcome.text;
   return outcome.result;
 }
@@ -83,9 +74,11 @@ HRESULT DispatchFaxMessage(const ProviderSettings& settings, const FaxMessage& m
   errorText.clear();
   // One transport per send: a failure is never retried through the other.
   if (IsTransport(settings.mailTransport, kMicrosoft365Transport))
-    return SendThroughMicrosoft365(settings, message, attachment, errorText);
+    return SendThroughCloud("Microsoft 365", ReadM365Settings, SendFaxThroughGraph, settings, message, attachment,
+                            errorText);
   if (IsTransport(settings.mailTransport, kGoogleTransport))
-    return SendThroughGoogle(settings, message, attachment, errorText);
+    return SendThroughCloud("Google Workspace", ReadGoogleSettings, SendFaxThroughGmail, settings, message, attachment,
+                            errorText);
   if (!settings.mailTransport.empty() && !IsTransport(settings.mailTransport, "SMTP")) {
     errorText = "The setting MailTransport names no known transport (\"" + settings.mailTransport +
                 "\"). Set it to SMTP, Microsoft365 or Google.";
