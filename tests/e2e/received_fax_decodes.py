@@ -9,7 +9,7 @@ BIN is a Windows build tree's bin folder; its wine-run runs the tree's
 programs in the tree's Wine prefix.
 
 Drives one send with faxhost under Wine against the "open" server of
-tests/smtp/gateway-fixture (its folder in CORVISK_SMTP_GATEWAY), then checks
+tests/smtp/gateway-fixture (its folder in CORVISK_SMTP_GATEWAY_FOLDER), then checks
 the attachment the server stored with `tiffinfo -D` and `tiffcmp -t`.
 """
 
@@ -55,7 +55,7 @@ def received_attachment(mailbox):
 
 
 def main(bin_folder, source, wine_run):
-    gateway = os.environ["CORVISK_SMTP_GATEWAY"]
+    gateway = os.environ["CORVISK_SMTP_GATEWAY_FOLDER"]
     with open(os.path.join(gateway, "open.port"), encoding="ascii") as port:
         configure(wine_run, int(port.read()))
     try:

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "CloudStandIns.h"
 #include "ConfigFixture.h"
 #include "GatewayMailbox.h"
 #include "SettingsKey.h"
@@ -41,7 +42,7 @@ bool PageControlEnabled(const ConfigProgram& program, int control) {
 }
 
 std::string CloudText(const char* name) {
-  std::string text = ReadWholeFile(WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/" + name));
+  std::string text = ReadWholeFile(CloudFile(name));
   text.erase(text.find_last_not_of("\r\n") + 1);
   return text;
 }
@@ -135,8 +136,7 @@ TEST_F(ConfigTransportTest, SheetThatNeverChoseMicrosoft365WritesNoTransport) {
 // Against the HTTPS stand-ins of tests/cloud/cloud-fixture, trusted through
 // the run's test CA, which hand the message to the gateway mail server.
 TEST_F(ConfigTransportTest, TestMailGoesThroughMicrosoft365AndNamesTheTokensRoles) {
-  std::string port = ReadWholeFile(WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/graph.port"));
-  port.erase(port.find_last_not_of("\r\n") + 1);
+  const std::string port = CloudText("graph.port");
   WriteSetting("MailTransport", "Microsoft365");
   WriteSetting("M365TenantId", "11111111-2222-3333-4444-555555555555");
   WriteSetting("M365ClientId", "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee");

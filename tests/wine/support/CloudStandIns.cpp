@@ -8,7 +8,9 @@
 
 namespace corvisk::test {
 
-std::wstring CloudFile(const std::string& name) { return WinePath(std::string(CORVISK_CLOUD_FOLDER) + "/" + name); }
+std::wstring CloudFile(const std::string& name) {
+  return WinePath(LaneFolder("CORVISK_CLOUD_FOLDER", CORVISK_CLOUD_FOLDER) + "/" + name);
+}
 
 std::string StandInHost(const char* portFile) {
   std::string port = ReadWholeFile(CloudFile(portFile));

@@ -10,7 +10,7 @@
 
 namespace corvisk::test {
 
-// A file of the run's cloud folder (CORVISK_CLOUD_FOLDER), e.g. "google.port".
+// A file of the lane's cloud folder (CORVISK_CLOUD_FOLDER), e.g. "google.port".
 std::wstring CloudFile(const std::string& name);
 // "localhost:PORT" of the stand-in whose port is in portFile.
 std::string StandInHost(const char* portFile);

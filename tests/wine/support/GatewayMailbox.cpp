@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -14,7 +15,9 @@ namespace {
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // The fixture's folder as a Windows path.
-std::wstring GatewayFolder() { return WinePath(CORVISK_SMTP_GATEWAY_FOLDER) + L"\\"; }
+std::wstring GatewayFolder() {
+  return WinePath(LaneFolder("CORVISK_SMTP_GATEWAY_FOLDER", CORVISK_SMTP_GATEWAY_FOLDER)) + L"\\";
+}
 
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
   std::vector<std::wstring> names;
@@ -88,6 +91,11 @@ std::wstring WinePath(const std::string& linuxPath) {
   std::wstring path = L"Z:" + Widen(linuxPath);
   std::replace(path.begin(), path.end(), L'/', L'\\');
   return path;
+}
+
+std::string LaneFolder(const char* variable, const char* firstLanes) {
+  const char* named = std::getenv(variable);
+  return named && *named ? named : firstLanes;
 }
 
 std::string ReadWholeFile(const std::wstring& path) {

@@ -56,5 +56,8 @@ long UnusedPort();
 std::string ReadWholeFile(const std::wstring& path);
 // A Linux path as Wine's Z: drive shows it.
 std::wstring WinePath(const std::string& linuxPath);
+// A fixture's folder: the one that ctest names in the environment variable
+// for the test's lane, else the first lane's, for a test program run by hand.
+std::string LaneFolder(const char* variable, const char* firstLanes);
 
 }  // namespace corvisk::test
