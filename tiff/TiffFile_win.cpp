@@ -80,7 +80,8 @@ std::intptr_t CreateReadMapping(HANDLE file, TiffFile::Access access, uint64_t s
 
 }  // namespace
 
-// See CreateReadMapping for why this copy needs no guard.
+// Views are made only of files on local fixed disks (see OnLocalFixedDisk),
+// so this copy needs no guard.
 uint32_t CopyFromView(void* to, const unsigned char* from, size_t size) {
   std::memcpy(to, from, size);
   return 0;

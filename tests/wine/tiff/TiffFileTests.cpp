@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tiff/TiffFile.h"
+#include "win32/Handles.h"
 
 namespace corvisk {
 namespace {
@@ -19,12 +20,12 @@ class ScratchFile {
     wchar_t name[MAX_PATH];
     if (GetTempPathW(MAX_PATH, folder) == 0 || GetTempFileNameW(folder, L"tif", 0, name) == 0) return;
     path_ = name;
-    HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const unique_hfile file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (file == INVALID_HANDLE_VALUE) return;
-    written_ = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                                 written == bytes.size());
-    CloseHandle(file);
+    if (!file) return;
+    written_ = bytes.empty() ||
+               (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                written == bytes.size());
   }
   ~ScratchFile() {
     if (!path_.empty()) DeleteFileW(path_.c_str());
@@ -64,13 +65,12 @@ TEST(TiffFileOnWindows, LocalDocumentIsReadThroughViewsAndCannotBeWrittenMeanwhi
   }
 
   SetLastError(0xdeadbeef);
-  HANDLE other =
+  const unique_hfile other(
       CreateFileW(scratch.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   const DWORD error = GetLastError();
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(other);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
 }
 
 // A file opened for writing, and an empty one, are read with ReadFile.
