@@ -21,7 +21,13 @@ namespace {
 
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 constexpr wchar_t kFontsKey[] = L"Software\\Fonts";
-constexpr wchar_t kDesktopName[] = L"CorviskFSPScreenshots";
+
+// A desktop of this test's own: one that the previous test's virtual desktop
+// left behind for a moment must not take this test's program.
+const wchar_t* DesktopName() {
+  static const std::wstring name = L"CorviskFSPScreenshots" + std::to_wstring(GetCurrentProcessId());
+  return name.c_str();
+}
 
 // Wine reads the display's DPI when a program starts.
 void SetLogPixels(DWORD dpi) {
@@ -40,14 +46,14 @@ void SetLogPixels(DWORD dpi) {
 class VirtualDesktop {
  public:
   VirtualDesktop() {
-    std::wstring line = std::wstring(L"explorer.exe /desktop=") + kDesktopName + L",1280x1024";
+    std::wstring line = std::wstring(L"explorer.exe /desktop=") + DesktopName() + L",1280x1024";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return;
     explorer_.reset(info.hProcess);
     CloseHandle(info.hThread);
-    for (int i = 0; i < 100 && !desktop_; ++i, Sleep(100)) desktop_ = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL);
+    for (int i = 0; i < 100 && !desktop_; ++i, Sleep(100)) desktop_ = OpenDesktopW(DesktopName(), 0, FALSE, GENERIC_ALL);
     joined_ = desktop_ && SetThreadDesktop(desktop_);
   }
   VirtualDesktop(const VirtualDesktop&) = delete;
@@ -146,7 +152,7 @@ TEST_P(ConfigPageScreenshots, EveryPage) {
   SetLogPixels(GetParam());
   WriteSetting("GoogleClientEmail", "fax-sender@corvisk-fax.iam.gserviceaccount.com");
   WriteCertificateSetting();
-  ConfigProgram program({}, kDesktopName);
+  ConfigProgram program({}, DesktopName());
   const std::wstring dpi = L"-" + std::to_wstring(GetParam()) + L"dpi.png";
   const wchar_t* names[] = {L"main", L"mail-server", L"mail-server-advanced", L"miscellaneous", L"mail-transport"};
   for (int page = 0; page < 5; ++page) {
@@ -171,7 +177,7 @@ TEST_P(ConfigPageScreenshots, EveryPage) {
 INSTANTIATE_TEST_SUITE_P(Dpi, ConfigPageScreenshots, ::testing::Values(96u, 144u));
 
 TEST_F(ConfigScreenshots, TooltipOfTheNotifyAddress) {
-  ConfigProgram program({}, kDesktopName);
+  ConfigProgram program({}, DesktopName());
   Sleep(500);
   const HWND tooltip = ShowTooltip(program, IDC_NOTIFY_ADDRESS);
   ASSERT_NE(tooltip, nullptr) << "no tooltip showed";
@@ -183,7 +189,7 @@ TEST_F(ConfigScreenshots, TooltipOfTheNotifyAddress) {
 }
 
 TEST_F(ConfigScreenshots, NotifyLabelOfAServerEdition) {
-  ConfigProgram program({"5.2-server"}, kDesktopName);
+  ConfigProgram program({"5.2-server"}, DesktopName());
   Sleep(500);
   TakePicture(program.Sheet(), L"main-server-edition-96dpi.png");
 }
@@ -196,7 +202,7 @@ TEST_F(ConfigScreenshots, TestMailUnderWay) {
   WriteSetting("SMTPTimeout", "4");
   WriteSetting("NTLMAuthentication", "Y");
   const size_t connections = silent.Connections();
-  ConfigProgram program({"5.1"}, kDesktopName);
+  ConfigProgram program({"5.1"}, DesktopName());
   program.SelectPage(1);
   program.Click(IDC_TEST_MAIL);
   const auto question = program.WaitForMessageBox();
